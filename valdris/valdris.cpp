@@ -1,0 +1,258 @@
+#include "valdris/valdris.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/allocation.h"
+#include "platform/message_box.h"
+#include "valdris/factory_presets.h"
+#include "valdris/meter_settings.h"
+
+namespace orv {
+
+using namespace valdris;
+
+namespace {
+
+// Twelve rings of 1024 samples, the detector coefficient table and three
+// limiter rings of 512.
+constexpr size_t kEngineMemoryDoubles = 12 * 1024 + 1024 + 3 * 512;
+
+template <typename T>
+void copyOrSilence(T** inputs, T** outputs, int32_t inputIndex, int32_t outputIndex, int32_t frames) {
+  T* out = outputs != nullptr ? outputs[outputIndex] : nullptr;
+  if (out == nullptr) return;
+  const T* in = inputs != nullptr ? inputs[inputIndex] : nullptr;
+  if (in == nullptr) std::fill(out, out + frames, T(0));
+  else if (in != out) std::memmove(out, in, sizeof(T) * static_cast<size_t>(frames));
+}
+
+}  // namespace
+
+Valdris::Valdris(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaster, kFactoryPresets) {
+  setNumInputs(4);
+  setNumOutputs(2);
+  canProcessReplacing(true);
+  canDoubleReplacing(true);
+  setUniqueID(kUniqueId);
+  if (presets == nullptr || chunkBuffer == nullptr) allocationFailed = true;
+
+  engineMemory = static_cast<double*>(platform::allocateZeroed(sizeof(double) * kEngineMemoryDoubles));
+  if (engineMemory == nullptr) allocationFailed = true;
+
+  if (!allocationFailed) {
+    setInitialDelay(static_cast<int32_t>(getLatencySamples()));
+    for (int32_t index = kFirstMeterSetting; index <= kLastMeterSetting; ++index) {
+      float value = loadMeterSetting(index);
+      if (!(value >= 0.0f && value <= 1.0f)) value = meterSettingReplacement(index);
+      setParameter(index, value);
+    }
+  }
+  setParameter(kMeters, 0.5f);
+
+  if (allocationFailed) {
+    setNumInputs(1);
+    setNumOutputs(1);
+    setUniqueID(vst::fourCC('-', '-', '-', '-'));
+    reportAllocationFailure();
+    return;
+  }
+
+  loadEditorDefaults();
+  selectPreset(0);
+  suspend();
+}
+
+Valdris::~Valdris() {
+  // A failed construction never applied the meter settings; keep what the user stored.
+  if (!allocationFailed) {
+    for (int32_t index = kFirstMeterSetting; index <= kLastMeterSetting; ++index)
+      saveMeterSetting(index, getParameter(index));
+  }
+  platform::releaseMemory(engineMemory);
+}
+
+void Valdris::reportAllocationFailure() { platform::showMessageBox("Not enough memory", "Cannot create Orv Valdris"); }
+
+void Valdris::suspend() {
+  if (allocationFailed) {
+    reportAllocationFailure();
+    return;
+  }
+  updateBlockSize();
+  getOutputLatency();
+}
+
+void Valdris::resume() {
+  if (allocationFailed) return;
+  updateBlockSize();
+  getOutputLatency();
+  setInitialDelay(static_cast<int32_t>(getLatencySamples()));
+}
+
+void Valdris::processReplacing(float** inputs, float** outputs, int32_t frames) {
+  if (frames <= 0) return;
+  if (allocationFailed) {
+    copyOrSilence(inputs, outputs, 0, 0, frames);
+    return;
+  }
+  copyOrSilence(inputs, outputs, 0, 0, frames);
+  copyOrSilence(inputs, outputs, stereoInput ? 1 : 0, 1, frames);
+}
+
+void Valdris::processDoubleReplacing(double** inputs, double** outputs, int32_t frames) {
+  if (frames <= 0) return;
+  if (allocationFailed) {
+    copyOrSilence(inputs, outputs, 0, 0, frames);
+    return;
+  }
+  copyOrSilence(inputs, outputs, 0, 0, frames);
+  copyOrSilence(inputs, outputs, stereoInput ? 1 : 0, 1, frames);
+}
+
+void Valdris::setParameter(int32_t index, float value) {
+  if (index >= 0 && index < kNumParamIndices && index != kGap) {
+    raw[index] = index == kOverIndicator ? overIndicatorStep(value) : value;
+    // The side-chain balance swaps sides between compression and expansion.
+    if (index == kRatio) setParameter(kTilt, raw[kTilt]);
+  }
+
+  if (!loadingPreset) {
+    CPresetSystemEffect::setParameter(index, value);
+    // Power is one state shared by every preset.
+    if (index == kPower && presets != nullptr)
+      for (int slot = 0; slot < kNumPresets; ++slot) presets[slot].values[kPower] = value;
+  }
+
+  if (editor != nullptr) editor->setParameter(index, value);
+}
+
+float Valdris::getParameter(int32_t index) {
+  if (index < 0 || index >= kNumParamIndices || index == kGap) return 0.0f;
+  return raw[index];
+}
+
+void Valdris::getParameterDisplay(int32_t index, char* text) {
+  if (index < 0 || index >= kNumParamIndices) {
+    text[0] = '\0';
+    return;
+  }
+  parameterDisplay(index, raw[index], text);
+}
+
+void Valdris::getParameterName(int32_t index, char* text) { parameterName(index, text); }
+
+bool Valdris::getParameterProperties(int32_t index, vst::VstParameterProperties* p) {
+  float step;
+  if (isSwitchParameter(index)) {
+    p->flags = vst::kVstParameterIsSwitch | vst::kVstParameterUsesFloatStep;
+    step = 1.0f;
+  } else if (index == kMeters) {
+    p->flags = vst::kVstParameterUsesFloatStep;
+    step = 0.5f;
+  } else {
+    return false;
+  }
+  p->stepFloat = p->smallStepFloat = p->largeStepFloat = step;
+  char name[vst::kVstMaxLabelLen] = {};
+  parameterName(index, name);
+  std::memcpy(p->label, name, sizeof p->label);
+  std::memcpy(p->shortLabel, name, 7);
+  p->shortLabel[7] = '\0';
+  return true;
+}
+
+bool Valdris::getInputProperties(int32_t index, vst::VstPinProperties* p) {
+  if (index < 0 || index > 1) return false;
+  std::snprintf(p->label, sizeof p->label, "My %1d In", index + 1);
+  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
+  return true;
+}
+
+bool Valdris::getOutputProperties(int32_t index, vst::VstPinProperties* p) {
+  if (index < 0 || index > 1) return false;
+  std::snprintf(p->label, sizeof p->label, "My %1d Out", index + 1);
+  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
+  return true;
+}
+
+bool Valdris::setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) {
+  const int32_t ins = input->numChannels;
+  const int32_t outs = output->numChannels;
+  struct Accepted {
+    int32_t ins, outs;
+    bool fourInputs, stereoInput, stereoOutput;
+  };
+  static constexpr Accepted kAccepted[] = {
+      {1, 1, false, false, false},
+      {1, 2, false, false, true},
+      {2, 2, false, true, true},
+      {4, 2, true, true, true},
+  };
+  for (const Accepted& a : kAccepted) {
+    if (a.ins == ins && a.outs == outs) {
+      fourInputs = a.fourInputs;
+      stereoInput = a.stereoInput;
+      stereoOutput = a.stereoOutput;
+      return true;
+    }
+  }
+  // Refused. Two in, one out keeps the side-chain pair but drops stereo.
+  const bool twoToOne = ins == 2 && outs == 1;
+  fourInputs = twoToOne;
+  stereoInput = !twoToOne;
+  stereoOutput = !twoToOne;
+  return false;
+}
+
+bool Valdris::getEffectName(char* name) {
+  std::strcpy(name, "Orv Valdris");
+  return true;
+}
+
+bool Valdris::getVendorString(char* text) {
+  std::strcpy(text, "www.orv-acoustics.com");
+  return true;
+}
+
+bool Valdris::getProductString(char* text) {
+  std::strcpy(text, "Orv Valdris - stereo mastering compressor");
+  return true;
+}
+
+float Valdris::getPhysicalValue(int32_t index) {
+  if (index < 0 || index >= kNumParamIndices) return 0.0f;
+  const float v = raw[index];
+  switch (index) {
+    case kFat: case kSoft: case kRms: case kLimiter: case kAutoAttack: case kAutoRelease: case kAutoMakeup:
+    case kHighShelfBoost: case kLowShelfBoost: case kLinkHighCut: case kLinkLowCut: case kClassic:
+    case kSidechainExternal: case kSidechainMonitor:
+      return switchOn(v) ? 1.0f : 0.0f;
+    case kThreshold: return static_cast<float>(6.0 - 36.0 * clampUnit(v));
+    case kRatio: return static_cast<float>(kRatioTable[ratioIndexOf(v)].ratio);
+    case kAttack: return static_cast<float>(attackMs(v));
+    case kRelease: return static_cast<float>(100.0 * std::pow(100.0, clampUnit(v)));
+    case kMakeup: return static_cast<float>(36.0 * clampUnit(v) - 12.0);
+    case kHigh: return static_cast<float>(highShelfHz(v));
+    case kLow: return static_cast<float>(lowShelfHz(v));
+    case kLink: case kMix: return static_cast<float>(100.0 * clampUnit(v));
+    case kTilt: return static_cast<float>((clampUnit(v) - 0.5) * 100.0);
+    case kOutput: return static_cast<float>((clampUnit(v) - 0.5) * 24.0);
+    case kVuIntegration: return static_cast<float>(vuTimeMs(v));
+    case kVuReference: return static_cast<float>(vuReference(v));
+    case kPpmIntegration: return static_cast<float>(ppmAttackMs(v));
+    case kPpmReturn: return static_cast<float>(ppmReturnMs(v));
+    case kOverIndicator: return static_cast<float>(overThresholdSamples(v));
+    default: return 0.0f;
+  }
+}
+
+float Valdris::getLatencyMs() {
+  float rate = getSampleRate();
+  if (!(rate >= 20000.0f && rate <= 200000.0f)) rate = 44100.0f;
+  return getLatencySamples() * 1000.0f / rate;
+}
+
+}  // namespace orv

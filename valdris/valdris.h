@@ -1,0 +1,62 @@
+// Orv Valdris, the stereo mastering compressor: what the host sees of it
+// (identity, pins, parameters, latency) and the parameter bookkeeping.
+#pragma once
+
+#include <cstdint>
+
+#include "presets/preset_system_effect.h"
+#include "valdris/parameters.h"
+
+namespace orv {
+
+class Valdris : public CPresetSystemEffect {
+ public:
+  static constexpr int32_t kUniqueId = vst::fourCC('T', 'q', '8', 'w');
+  static constexpr int32_t kVendorVersion = 1710;
+  static constexpr int32_t kResamplerLatency = 126;
+  static constexpr int32_t kLatencySamples = kResamplerLatency + 1534;
+
+  explicit Valdris(vst::HostCallback audioMaster);
+  ~Valdris() override;
+
+  void suspend() override;
+  void resume() override;
+  void processReplacing(float** inputs, float** outputs, int32_t frames) override;
+  void processDoubleReplacing(double** inputs, double** outputs, int32_t frames) override;
+  void setParameter(int32_t index, float value) override;
+  float getParameter(int32_t index) override;
+  void getParameterDisplay(int32_t index, char* text) override;
+  void getParameterName(int32_t index, char* text) override;
+  bool getParameterProperties(int32_t index, vst::VstParameterProperties* p) override;
+  bool getInputProperties(int32_t index, vst::VstPinProperties* p) override;
+  bool getOutputProperties(int32_t index, vst::VstPinProperties* p) override;
+  bool setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) override;
+  bool setProcessPrecision(int32_t /*precision*/) override { return true; }
+  bool getEffectName(char* name) override;
+  bool getVendorString(char* text) override;
+  bool getProductString(char* text) override;
+  int32_t getVendorVersion() override { return kVendorVersion; }
+  int32_t getPlugCategory() override { return vst::kPlugCategMastering; }
+
+  // For the editor.
+  virtual float getPhysicalValue(int32_t index);
+  virtual bool isSideChainAvailable() { return fourInputs; }
+  virtual float getLatencyMs();
+  virtual float getLatencySamples() { return static_cast<float>(kLatencySamples); }
+
+  bool hasFailedAllocation() const { return allocationFailed; }
+
+ private:
+  void reportAllocationFailure();
+
+  float raw[valdris::kNumParamIndices] = {};
+  bool fourInputs = true;
+  bool stereoInput = true;
+  bool stereoOutput = true;
+  bool allocationFailed = false;
+
+  // Working memory of the engine, allocated once at construction.
+  double* engineMemory = nullptr;
+};
+
+}  // namespace orv
