@@ -16,10 +16,6 @@ using namespace valdris;
 
 namespace {
 
-// Twelve rings of 1024 samples, the detector coefficient table and three
-// limiter rings of 512.
-constexpr size_t kEngineMemoryDoubles = 12 * 1024 + 1024 + 3 * 512;
-
 template <typename T>
 void copyOrSilence(T** inputs, T** outputs, int32_t inputIndex, int32_t outputIndex, int32_t frames) {
   T* out = outputs != nullptr ? outputs[outputIndex] : nullptr;
@@ -39,8 +35,7 @@ Valdris::Valdris(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaste
   setUniqueID(kUniqueId);
   if (presets == nullptr || chunkBuffer == nullptr) allocationFailed = true;
 
-  engineMemory = static_cast<double*>(platform::allocateZeroed(sizeof(double) * kEngineMemoryDoubles));
-  if (engineMemory == nullptr) allocationFailed = true;
+  if (!engine.allocate()) allocationFailed = true;
 
   if (!allocationFailed) {
     setInitialDelay(static_cast<int32_t>(getLatencySamples()));
@@ -71,7 +66,6 @@ Valdris::~Valdris() {
     for (int32_t index = kFirstMeterSetting; index <= kLastMeterSetting; ++index)
       saveMeterSetting(index, getParameter(index));
   }
-  platform::releaseMemory(engineMemory);
 }
 
 void Valdris::reportAllocationFailure() { platform::showMessageBox("Not enough memory", "Cannot create Orv Valdris"); }
@@ -83,38 +77,56 @@ void Valdris::suspend() {
   }
   updateBlockSize();
   getOutputLatency();
+  engine.suspend(getSampleRate());
 }
 
 void Valdris::resume() {
   if (allocationFailed) return;
   updateBlockSize();
   getOutputLatency();
+  engine.resume(getSampleRate());
   setInitialDelay(static_cast<int32_t>(getLatencySamples()));
 }
 
-void Valdris::processReplacing(float** inputs, float** outputs, int32_t frames) {
-  if (frames <= 0) return;
+template <typename T>
+void Valdris::process(T** inputs, T** outputs, int32_t frames) {
   if (allocationFailed) {
-    copyOrSilence(inputs, outputs, 0, 0, frames);
+    if (frames > 0) copyOrSilence(inputs, outputs, 0, 0, frames);
     return;
   }
-  copyOrSilence(inputs, outputs, 0, 0, frames);
-  copyOrSilence(inputs, outputs, stereoInput ? 1 : 0, 1, frames);
+  valdris::Channels<T> io{};
+  if (frames > 0) {
+    // Asked on every call: hosts connect and disconnect pins while running.
+    auto input = [inputs](int i) -> T* { return inputs != nullptr ? inputs[i] : nullptr; };
+    auto output = [outputs](int i) -> T* { return outputs != nullptr ? outputs[i] : nullptr; };
+    io.inL = input(0);
+    io.inR = isInputConnected(1) && input(1) != nullptr && stereoInput ? input(1) : io.inL;
+    io.outL = output(0);
+    io.outR = isOutputConnected(1) && output(1) != nullptr && stereoOutput ? output(1) : io.outL;
+    io.scL = isInputConnected(2) && input(2) != nullptr && fourInputs ? input(2) : io.inL;
+    if (isInputConnected(3) && input(3) != nullptr && fourInputs) io.scR = input(3);
+    else if (isInputConnected(2) && input(2) != nullptr && fourInputs) io.scR = io.scL;  // one side-chain input
+    else io.scR = io.inR;
+    if (!engine.externalSidechain()) {
+      io.scL = io.inL;
+      io.scR = io.inR;
+    }
+  }
+  engine.process(io, frames);
+}
+
+void Valdris::processReplacing(float** inputs, float** outputs, int32_t frames) {
+  process(inputs, outputs, frames);
 }
 
 void Valdris::processDoubleReplacing(double** inputs, double** outputs, int32_t frames) {
-  if (frames <= 0) return;
-  if (allocationFailed) {
-    copyOrSilence(inputs, outputs, 0, 0, frames);
-    return;
-  }
-  copyOrSilence(inputs, outputs, 0, 0, frames);
-  copyOrSilence(inputs, outputs, stereoInput ? 1 : 0, 1, frames);
+  process(inputs, outputs, frames);
 }
 
 void Valdris::setParameter(int32_t index, float value) {
   if (index >= 0 && index < kNumParamIndices && index != kGap) {
     raw[index] = index == kOverIndicator ? overIndicatorStep(value) : value;
+    engine.setParameter(index, raw[index]);
     // The side-chain balance swaps sides between compression and expansion.
     if (index == kRatio) setParameter(kTilt, raw[kTilt]);
   }

@@ -1,10 +1,13 @@
 // Orv Valdris, the stereo mastering compressor: what the host sees of it
-// (identity, pins, parameters, latency) and the parameter bookkeeping.
+// (identity, pins, parameters, latency), the parameter bookkeeping and the
+// routing of host buffers into the engine.
 #pragma once
 
 #include <cstdint>
 
 #include "presets/preset_system_effect.h"
+#include "valdris/engine.h"
+#include "valdris/meter_feed.h"
 #include "valdris/parameters.h"
 
 namespace orv {
@@ -46,8 +49,15 @@ class Valdris : public CPresetSystemEffect {
 
   bool hasFailedAllocation() const { return allocationFailed; }
 
+  // Meter levels, holds and over lamps, written by the processing.
+  const valdris::MeterFeed& getMeterFeed() const { return engine.meterFeed(); }
+  valdris::MeterFeed& getMeterFeed() { return engine.meterFeed(); }
+  const valdris::Engine& getEngine() const { return engine; }
+
  private:
   void reportAllocationFailure();
+  template <typename T>
+  void process(T** inputs, T** outputs, int32_t frames);
 
   float raw[valdris::kNumParamIndices] = {};
   bool fourInputs = true;
@@ -55,8 +65,7 @@ class Valdris : public CPresetSystemEffect {
   bool stereoOutput = true;
   bool allocationFailed = false;
 
-  // Working memory of the engine, allocated once at construction.
-  double* engineMemory = nullptr;
+  valdris::Engine engine;
 };
 
 }  // namespace orv

@@ -1,0 +1,551 @@
+#include "valdris/engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "platform/allocation.h"
+#include "valdris/parameters.h"
+
+namespace orv::valdris {
+
+namespace {
+
+using dsp::Biquad;
+
+constexpr int kUnityRatioIndex = 6;  // ratios below it expand
+
+// Memory layout: four input rings, four delay rings, two detector rings, the
+// coefficient table, six block buffers, three limiter rings.
+constexpr std::size_t kRingDoubles = 8 * Engine::kRingSize;
+constexpr std::size_t kHilbertDoubles = 2 * HilbertRing::kDoubles;
+constexpr std::size_t kBlockDoubles = 6 * Engine::kBlockBuffer;
+constexpr std::size_t kLimiterDoubles = 3 * LookaheadLimiter::kSize;
+constexpr std::size_t kMemoryDoubles =
+    kRingDoubles + kHilbertDoubles + kHilbertTableSize + kBlockDoubles + kLimiterDoubles;
+constexpr int kNumResamplers = 4;
+
+template <typename T>
+T toSample(double v) noexcept {
+  if constexpr (sizeof(T) < sizeof(double)) {
+    // Beyond the float range the conversion is undefined; make it infinity.
+    constexpr double kMax = std::numeric_limits<float>::max();
+    if (v > kMax) return std::numeric_limits<T>::infinity();
+    if (v < -kMax) return -std::numeric_limits<T>::infinity();
+  }
+  return static_cast<T>(v);
+}
+
+}  // namespace
+
+Engine::Engine() noexcept
+    : lowShelf{{44100.0, Biquad::lowShelf, 35.0, 0.35, -15.0}, {44100.0, Biquad::lowShelf, 35.0, 0.35, -15.0}},
+      highShelf{{44100.0, Biquad::highShelf, 5500.0, 0.5, 12.0}, {44100.0, Biquad::highShelf, 5500.0, 0.5, 12.0}},
+      link{{44100.0, Biquad::peaking, 700.0, 0.3, 12.0}, {44100.0, Biquad::peaking, 700.0, 0.3, 12.0}},
+      fastFollower{{44100.0, Biquad::lowpass, 200.0, 0.5, 0.0}, {44100.0, Biquad::lowpass, 200.0, 0.5, 0.0}},
+      slowFollower{{44100.0, Biquad::lowpass, 20.0, 0.5, 0.0}, {44100.0, Biquad::lowpass, 20.0, 0.5, 0.0}} {
+  classic.fill();
+  limiter.setTiming(rate);
+}
+
+Engine::~Engine() {
+  if (resamplers != nullptr) {
+    for (int i = 0; i < kNumResamplers; ++i) resamplers[i].~HalfbandResampler();
+    platform::releaseMemory(resamplers);
+  }
+  platform::releaseMemory(memory);
+}
+
+bool Engine::allocate() noexcept {
+  memory = static_cast<double*>(platform::allocateZeroed(sizeof(double) * kMemoryDoubles));
+  void* resamplerMemory = platform::allocateZeroed(sizeof(dsp::HalfbandResampler) * kNumResamplers);
+  if (resamplerMemory != nullptr) {
+    auto* r = static_cast<dsp::HalfbandResampler*>(resamplerMemory);
+    int built = 0;
+    try {
+      for (; built < kNumResamplers; ++built) new (r + built) dsp::HalfbandResampler(kMaxBlock);
+      resamplers = r;
+    } catch (const std::bad_alloc&) {
+      while (built > 0) r[--built].~HalfbandResampler();
+      platform::releaseMemory(resamplerMemory);
+    }
+  }
+  if (memory == nullptr) return false;
+
+  double* p = memory;
+  for (double*& ring : inputRing) ring = p, p += kRingSize;
+  for (double*& ring : delayRing) ring = p, p += kRingSize;
+  for (HilbertRing& ring : hilbert) ring.attach(p), p += HilbertRing::kDoubles;
+  hilbertCoefs = p;
+  p += kHilbertTableSize;
+  for (double*& buffer : block) buffer = p, p += kBlockBuffer;
+  limiter.attach(p, p + LookaheadLimiter::kSize, p + 2 * LookaheadLimiter::kSize);
+  limiter.clear();
+  if (resamplers == nullptr) return false;
+
+  computeDetectorLength();
+  setSidechainRate();
+  resetResamplers();
+  return true;
+}
+
+// ---- Derived values ------------------------------------------------------------
+
+void Engine::computeDetectorLength() noexcept {
+  const int sr = static_cast<int>(rate);
+  if (!fatOn) {
+    taps = (smoothOn ? 2 : 1) * sr / 800;
+    delay = taps;
+  } else if (smoothOn) {
+    // The detector runs at the doubled rate.
+    taps = 2 * sr / 400;
+    delay = taps;
+  } else {
+    // Detector at the base rate, gain stage at the doubled rate.
+    taps = sr / 800;
+    delay = sr / 400;
+  }
+  if (hilbertCoefs != nullptr) fillHilbertCoefficients(hilbertCoefs, taps);
+}
+
+void Engine::computeAttack() noexcept {
+  const double base = envelopeSettings.rms ? 0.0025 : 0.05;  // 95 % of a step, squared when RMS
+  const double seconds = attackMs(attackRaw) * 0.001;
+  envelopeSettings.attackCoef = 1.0 - std::pow(base, 1.0 / (seconds * envelopeRate()));
+}
+
+void Engine::computeRelease() noexcept {
+  const double base = envelopeSettings.rms ? 0.0025 : 0.05;
+  const double seconds = releaseSeconds(releaseRaw);
+  envelopeSettings.releaseCoef = 1.0 - std::pow(base, 1.0 / (seconds * envelopeRate()));
+}
+
+void Engine::setSidechainRate() noexcept {
+  const double r = fatOn && smoothOn ? 2.0 * rate : rate;
+  for (Biquad* f : {&lowShelf[0], &lowShelf[1], &highShelf[0], &highShelf[1], &link[0], &link[1]}) {
+    f->setSampleRate(r);
+    f->reset();
+  }
+}
+
+void Engine::setFollowerRate() noexcept {
+  for (Biquad* f : {&fastFollower[0], &fastFollower[1], &slowFollower[0], &slowFollower[1]})
+    f->setSampleRate(envelopeRate());
+}
+
+void Engine::resetResamplers() noexcept {
+  if (resamplers != nullptr)
+    for (int i = 0; i < kNumResamplers; ++i) resamplers[i].reset();
+}
+
+void Engine::clearBlockBuffers() noexcept {
+  for (double* buffer : block)
+    if (buffer != nullptr) std::memset(buffer, 0, sizeof(double) * kBlockBuffer);
+}
+
+void Engine::configureLinkFilters() noexcept {
+  struct Band {
+    int32_t type;
+    double frequency, q;
+  };
+  // Which band the stereo link acts on; the cut band passes 12 dB lower.
+  static constexpr Band kBands[2][2] = {
+      {{Biquad::peaking, 700.0, 0.01}, {Biquad::highShelf, 100.0, 0.45}},  // high cut off: low cut off, on
+      {{Biquad::lowShelf, 7000.0, 0.45}, {Biquad::peaking, 1000.0, 0.1}},  // high cut on: low cut off, on
+  };
+  const Band& band = kBands[linkHighCut][linkLowCut];
+  for (Biquad& f : link) {
+    f.setType(band.type);
+    f.setFrequency(band.frequency);
+    f.setQ(band.q);
+    f.setGain(12.0);
+    f.reset();
+  }
+}
+
+void Engine::setParameter(int32_t index, float raw) noexcept {
+  switch (index) {
+    case kPower: powerOn = switchOn(raw); break;
+    case kFat:
+      fatOn = switchOn(raw);
+      resetResamplers();
+      clearBlockBuffers();
+      computeDetectorLength();
+      setSidechainRate();
+      computeAttack();
+      computeRelease();
+      setFollowerRate();
+      for (Biquad* f : {&fastFollower[0], &fastFollower[1], &slowFollower[0], &slowFollower[1]}) f->reset();
+      break;
+    case kSoft: curve.soft = switchOn(raw); break;
+    case kRms:
+      envelopeSettings.rms = switchOn(raw);
+      computeAttack();
+      computeRelease();
+      break;
+    case kLimiter: limiterOn = switchOn(raw); break;
+    case kThreshold:
+    case kRatio: {
+      if (index == kThreshold) {
+        thresholdFactor = valdris::thresholdFactor(raw);
+      } else {
+        ratioRaw = raw;
+        ratioIndex = ratioIndexOf(raw);
+        ratio = kRatioTable[ratioIndex].ratio;
+        curve.setInverseRatio(kRatioTable[ratioIndex].inverse);
+      }
+      const double t = 0.55 * thresholdFactor;
+      autoMakeup = std::pow(t / std::pow(t, curve.inverseRatio), 0.8);
+      break;
+    }
+    case kAttack: attackRaw = raw; computeAttack(); break;
+    case kAutoAttack: envelopeSettings.autoAttack = switchOn(raw); break;
+    case kRelease: releaseRaw = raw; computeRelease(); break;
+    case kAutoRelease: envelopeSettings.autoRelease = switchOn(raw); break;
+    case kMakeup: makeupTarget = valdris::makeupGain(raw); break;
+    case kAutoMakeup: autoMakeupOn = switchOn(raw); break;
+    case kHighShelfBoost:
+      highShelfBoost = switchOn(raw);
+      for (Biquad& f : highShelf) {
+        f.setQ(highShelfBoost ? 0.5 : 0.35);
+        f.setGain(highShelfBoost ? 12.0 : -15.0);
+      }
+      break;
+    case kHigh:
+      for (Biquad& f : highShelf) f.setFrequency(1.375 * highShelfHz(raw));
+      break;
+    case kLowShelfBoost:
+      lowShelfBoost = switchOn(raw);
+      for (Biquad& f : lowShelf) {
+        f.setQ(lowShelfBoost ? 0.5 : 0.35);
+        f.setGain(lowShelfBoost ? 12.0 : -15.0);
+      }
+      break;
+    case kLow:
+      for (Biquad& f : lowShelf) f.setFrequency(0.7 * lowShelfHz(raw));
+      break;
+    case kLinkHighCut: linkHighCut = switchOn(raw); configureLinkFilters(); break;
+    case kLinkLowCut: linkLowCut = switchOn(raw); configureLinkFilters(); break;
+    case kLink: linkAmount = std::pow(clampUnit(raw), 1.4); break;
+    case kTilt: {
+      const double v = clampUnit(raw);
+      const double a = 0.5 * std::pow(4.0, 1.0 - v);
+      const double b = 0.5 * std::pow(4.0, v);
+      // Expansion swaps the sides so the image moves the same way.
+      const bool compressing = ratioIndex >= kUnityRatioIndex;
+      balance[0] = compressing ? b : a;
+      balance[1] = compressing ? a : b;
+      break;
+    }
+    case kMix: mixTarget = clampUnit(raw); break;
+    case kOutput: outputTarget = valdris::outputGain(raw); break;
+    case kMeters: meterMode = clampUnit(raw); break;
+    case kClassic: envelopeSettings.classic = switchOn(raw); break;
+    case kSidechainExternal: sidechainExternal = switchOn(raw); break;
+    case kSmooth:
+      smoothOn = switchOn(raw);
+      resetResamplers();
+      clearBlockBuffers();
+      computeDetectorLength();
+      setSidechainRate();
+      break;
+    case kSidechainMonitor: sidechainMonitor = switchOn(raw); break;
+    case kVuIntegration: vuTime = vuTimeMs(raw); break;
+    case kVuReference: vuScale = 1.0 / vuReference(raw); break;
+    case kPpmIntegration: ppmAttackTime = ppmAttackMs(raw); break;
+    case kPpmReturn: ppmReturnTime = ppmReturnMs(raw); break;
+    case kOverIndicator:
+      // Whole samples: 9q + 1 of the float step q is a hair off the integer.
+      overThreshold = std::floor(overThresholdSamples(raw) + 0.5);
+      break;
+    default: break;
+  }
+}
+
+// ---- Lifecycle -----------------------------------------------------------------
+
+void Engine::suspend(double hostRate) noexcept {
+  feed.reset();
+  for (double& s : sampleDelay) s = 0.0;
+  if (memory != nullptr) {
+    // Rings, detector history, coefficient table and block buffers; the
+    // table stays empty until resume or a FAT or Smooth change refills it.
+    std::memset(memory, 0, sizeof(double) * (kRingDoubles + kHilbertDoubles + kHilbertTableSize + kBlockDoubles));
+  }
+  resetResamplers();
+  limiter.clear();
+  envelope[0] = envelope[1] = kEnvelopeFloor;
+  for (Biquad* f : {&lowShelf[0], &lowShelf[1], &highShelf[0], &highShelf[1], &link[0], &link[1], &fastFollower[0],
+                    &fastFollower[1], &slowFollower[0], &slowFollower[1]})
+    f->reset();
+  limiter.resetFollowers();
+  rate = std::isnan(hostRate) ? 44100.0 : std::clamp(hostRate, 22050.0, 192000.0);
+  // No glide after a reset.
+  makeupGain = makeupTarget;
+  outputGain = outputTarget;
+  mixAmount = mixTarget;
+}
+
+void Engine::resume(double hostRate) noexcept {
+  rate = hostRate >= 22050.0 && hostRate <= 192000.0 ? hostRate : 44100.0;
+  limiter.setTiming(rate);
+  setFollowerRate();
+  limiter.setSampleRate(rate);
+  resetResamplers();
+  clearBlockBuffers();
+  computeDetectorLength();
+  setSidechainRate();
+  computeAttack();
+  computeRelease();
+}
+
+// ---- Per-sample stages ---------------------------------------------------------
+
+template <bool exact>
+inline Engine::DetectorResult Engine::detect(double& mainL, double& mainR, double sideL, double sideR) noexcept {
+  const double z1 = noise.nextValue(1e-12);
+  const double z2 = noise.nextValue(1e-12);
+  const double z3 = noise.nextValue(1e-12);
+  noiseValue = z3;
+  mainL += z1;
+  mainR += z2;
+  const double xL = (sideL + z1) * balance[0];
+  const double xR = (sideR + z2) * balance[1];
+  const double yL = highShelf[0].runGliding(lowShelf[0].runGliding(xL));
+  const double yR = highShelf[1].runGliding(lowShelf[1].runGliding(xR));
+  // The link filter's +12 dB and this 0.25 pass the linked band at unity.
+  const double lL = 0.25 * link[0].runPlain(yL);
+  const double lR = 0.25 * link[1].runPlain(yR);
+  const double mid = 0.7071 * (lL + lR);
+  const double k = linkAmount;
+  const double sL = yL + k * (mid - lL);
+  const double sR = yR + k * (mid - lR);
+
+  const int w = (sidechainWrite + 1) & kRingMask;
+  sidechainWrite = w;
+  hilbert[0].write(w, sL);
+  hilbert[1].write(w, sR);
+  const StereoSums power = analyticPower(hilbert[0], hilbert[1], w, taps, hilbertCoefs);
+  const double mL = exact ? exactMagnitude(power.left) : fastMagnitude(power.left);
+  const double mR = exact ? exactMagnitude(power.right) : fastMagnitude(power.right);
+  return {detectorLevel(mL, thresholdFactor), detectorLevel(mR, thresholdFactor), yL, yR};
+}
+
+template <bool exact>
+inline Engine::GainPair Engine::computeGain(double dL, double dR) noexcept {
+  const EnvelopeSettings& s = envelopeSettings;
+  followEnvelope<exact>(envelope[0], dL, fastFollower[0], slowFollower[0], s, classic);
+  followEnvelope<exact>(envelope[1], dR, fastFollower[1], slowFollower[1], s, classic);
+  floorEnvelope(envelope[0]);
+  floorEnvelope(envelope[1]);
+  return {curveGain(curve, envelopeLevel(envelope[0], s.rms)), curveGain(curve, envelopeLevel(envelope[1], s.rms))};
+}
+
+inline void Engine::gainAndOutput(GainPair g, double mainL, double mainR, double dryL, double dryR, int position,
+                                  int lag, double& outL, double& outR) noexcept {
+  delayRing[kMainL][position] = mainL;
+  delayRing[kMainR][position] = mainR;
+  delayRing[2][position] = dryL;
+  delayRing[3][position] = dryR;
+  // The main signal lags as far as the detector's centre.
+  const int r = (position - lag) & kRingMask;
+  const double dL = delayRing[2][r];
+  const double dR = delayRing[3][r];
+  double wL = delayRing[kMainL][r] * g.left;
+  double wR = delayRing[kMainR][r] * g.right;
+
+  const double n = noiseValue;
+  makeupGain += (makeupTarget - makeupGain) * 0.001 + n;
+  outputGain += (outputTarget - outputGain) * 0.001 + n;
+  mixAmount += (mixTarget - mixAmount) * 0.001 + n;
+  wL *= makeupGain;
+  wR *= makeupGain;
+  if (autoMakeupOn) {
+    wL *= autoMakeup;
+    wR *= autoMakeup;
+  }
+  if (sidechainMonitor) {
+    outL = dL * outputGain;
+    outR = dR * outputGain;
+  } else if (powerOn) {
+    outL = (dL + (wL - dL) * mixAmount) * outputGain;
+    outR = (dR + (wR - dR) * mixAmount) * outputGain;
+  } else {
+    // Bypassed, still delayed by the full latency.
+    outL = dL;
+    outR = dR;
+  }
+
+  if (meterSource == kMeterGain) {
+    const bool expanding = ratioIndex < kUnityRatioIndex;
+    const double limiterGain = limiter.gain();
+    updateGainMeter(feed, 0, gainMeterValue(g.left, mixTarget, limiterOn, limiterGain), meterCoefs, expanding, n);
+    updateGainMeter(feed, 1, gainMeterValue(g.right, mixTarget, limiterOn, limiterGain), meterCoefs, expanding, n);
+  }
+}
+
+// ---- Blocks --------------------------------------------------------------------
+
+template <typename T>
+void Engine::inputStage(const Channels<T>& io, int32_t first, int n, int offset) noexcept {
+  const T* source[4] = {io.inL, io.inR, io.scL, io.scR};
+  const bool meter = meterSource == kMeterInput;
+  int w = inputWrite;
+  for (int i = 0; i < n; ++i) {
+    w = (w + 1) & kRingMask;
+    const int r = (w + offset) & kRingMask;  // 1024 - offset samples ago
+    for (int c = 0; c < 4; ++c) {
+      double x = source[c] != nullptr ? static_cast<double>(source[c][first + i]) : 0.0;
+      if (!std::isfinite(x)) x = 0.0;  // one bad sample must not poison every filter
+      inputRing[c][w] = x;
+      block[c][i] = inputRing[c][r];
+    }
+    if (meter) {
+      updateLevelMeter(feed, 0, std::fabs(block[kMainL][i]), meterCoefs, vuScale, overThreshold, noiseValue);
+      updateLevelMeter(feed, 1, std::fabs(block[kMainR][i]), meterCoefs, vuScale, overThreshold, noiseValue);
+    }
+  }
+  inputWrite = w;
+}
+
+void Engine::oneSampleDelay(int n) noexcept {
+  for (int c = 0; c < 4; ++c) {
+    double* b = block[c];
+    const double last = b[n - 1];
+    std::memmove(b + 1, b, sizeof(double) * static_cast<std::size_t>(n - 1));
+    b[0] = sampleDelay[c];
+    sampleDelay[c] = last;
+  }
+}
+
+// Detector over a block at the base rate; while monitoring, the side-chain
+// buffers carry the filtered side-chain instead of the levels.
+void Engine::detectBlock(int n, bool monitor) noexcept {
+  double *mL = block[kMainL], *mR = block[kMainR], *sL = block[kSideL], *sR = block[kSideR];
+  for (int i = 0; i < n; ++i) {
+    const DetectorResult d = detect<false>(mL[i], mR[i], sL[i], sR[i]);
+    sL[i] = monitor ? d.yL : d.dL;
+    sR[i] = monitor ? d.yR : d.dR;
+  }
+}
+
+// Gain and output stage of the plain and oversampled kernels over `count`
+// samples of the gain rate; the monitored side-chain feeds no envelope.
+void Engine::gainBlock(int count, bool monitor) noexcept {
+  const double *mL = block[kMainL], *mR = block[kMainR], *sL = block[kSideL], *sR = block[kSideR];
+  double *oL = block[kOutL], *oR = block[kOutR];
+  const int lag = delay;
+  int w = delayWrite;
+  for (int i = 0; i < count; ++i) {
+    const GainPair g = computeGain<false>(monitor ? 0.0 : sL[i], monitor ? 0.0 : sR[i]);
+    w = (w + 1) & kRingMask;
+    gainAndOutput(g, mL[i], mR[i], monitor ? sL[i] : mL[i], monitor ? sR[i] : mR[i], w, lag, oL[i], oR[i]);
+  }
+  delayWrite = w;
+}
+
+void Engine::plainBlock(int n) noexcept {
+  const bool monitor = sidechainMonitor;
+  for (double& s : sampleDelay) s = 0.0;
+  detectBlock(n, monitor);
+  // Stand-ins for the resamplers keep the latency of the oversampled path.
+  for (int c = 0; c < 4; ++c) resamplers[c].delayBefore(block[c], n);
+  gainBlock(n, monitor);
+  resamplers[0].delayAfter(block[kOutL], n);
+  resamplers[1].delayAfter(block[kOutR], n);
+}
+
+void Engine::oversampledBlock(int n) noexcept {
+  const bool monitor = sidechainMonitor;
+  oneSampleDelay(n);
+  detectBlock(n, monitor);
+  for (int c = 0; c < 4; ++c) resamplers[c].interpolate(block[c], n);
+  gainBlock(2 * n, monitor);
+  resamplers[0].decimate(block[kOutL], 2 * n);
+  resamplers[1].decimate(block[kOutR], 2 * n);
+}
+
+template <bool oversampled>
+void Engine::smoothBlock(int n) noexcept {
+  double *mL = block[kMainL], *mR = block[kMainR], *sL = block[kSideL], *sR = block[kSideR];
+  double *oL = block[kOutL], *oR = block[kOutR];
+  int count = n;
+  if constexpr (oversampled) {
+    oneSampleDelay(n);
+    for (int c = 0; c < 4; ++c) resamplers[c].interpolate(block[c], n);
+    count = 2 * n;
+  } else {
+    for (double& s : sampleDelay) s = 0.0;
+    for (int c = 0; c < 4; ++c) resamplers[c].delayBefore(block[c], n);
+  }
+  const bool monitor = sidechainMonitor;
+  const int lag = taps;
+  // Detector and gain in one loop, exact arithmetic; the delay rings share
+  // the detector's position.
+  for (int i = 0; i < count; ++i) {
+    const DetectorResult d = detect<true>(mL[i], mR[i], sL[i], sR[i]);
+    const GainPair g = computeGain<true>(d.dL, d.dR);
+    gainAndOutput(g, mL[i], mR[i], monitor ? d.yL : mL[i], monitor ? d.yR : mR[i], sidechainWrite, lag, oL[i],
+                  oR[i]);
+  }
+  if constexpr (oversampled) {
+    resamplers[0].decimate(oL, count);
+    resamplers[1].decimate(oR, count);
+  } else {
+    resamplers[0].delayAfter(oL, n);
+    resamplers[1].delayAfter(oR, n);
+  }
+}
+
+template <typename T>
+void Engine::outputStage(const Channels<T>& io, int32_t first, int n) noexcept {
+  const double* oL = block[kOutL];
+  const double* oR = block[kOutR];
+  const bool on = limiterOn;
+  const bool meter = meterSource == kMeterOutput;
+  for (int i = 0; i < n; ++i) {
+    double l = oL[i], r = oR[i];
+    limiter.process(l, r, on, noiseValue);
+    // With one output buffer for both, the right channel is written last.
+    if (io.outL != nullptr) io.outL[first + i] = toSample<T>(l);
+    if (io.outR != nullptr) io.outR[first + i] = toSample<T>(r);
+    if (meter) {
+      updateLevelMeter(feed, 0, std::fabs(l), meterCoefs, vuScale, overThreshold, noiseValue);
+      updateLevelMeter(feed, 1, std::fabs(r), meterCoefs, vuScale, overThreshold, noiseValue);
+    }
+  }
+}
+
+template <typename T>
+void Engine::process(const Channels<T>& io, int32_t frames) noexcept {
+  if (frames > 0) {
+    meterSource = meterSourceOf(meterMode);
+    meterCoefs = meterCoefficients(meterSource, rate, vuTime, ppmAttackTime, ppmReturnTime);
+    const bool smooth = smoothOn;
+    const bool fat = fatOn;
+    // Each kernel reads the input ring so that its total delay is the same.
+    const int offset = smooth ? (fat ? taps / 2 + 5 : taps + 3) : (fat ? taps + 5 : taps + 3);
+    for (int32_t first = 0; first < frames; first += kMaxBlock) {
+      const int n = static_cast<int>(std::min<int32_t>(kMaxBlock, frames - first));
+      inputStage(io, first, n, offset);
+      if (smooth) {
+        if (fat) smoothBlock<true>(n);
+        else smoothBlock<false>(n);
+      } else if (fat) {
+        oversampledBlock(n);
+      } else {
+        plainBlock(n);
+      }
+      outputStage(io, first, n);
+    }
+    ageHolds(feed, frames);
+  }
+  checkOvers(feed, overThreshold);
+}
+
+template void Engine::process<float>(const Channels<float>&, int32_t) noexcept;
+template void Engine::process<double>(const Channels<double>&, int32_t) noexcept;
+
+}  // namespace orv::valdris

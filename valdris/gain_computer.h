@@ -1,0 +1,110 @@
+// Envelope follower and static curve of the compressors: detector level in,
+// gain factor out. Levels are in threshold units (1 = at the threshold).
+// Shared by both products.
+#pragma once
+
+#include <cmath>
+
+#include "dsp/biquad.h"
+
+namespace orv::valdris {
+
+// Hard or soft knee. Above the threshold the level is raised to 1/R; the
+// soft knee blends from L = 0.5 to 1.5 with a Catmull-Rom segment.
+struct StaticCurve {
+  double inverseRatio = 1.0;
+  double knee[4] = {-0.5, 0.5, 1.5, 2.5};  // P0..P3; P2, P3 are the hard curve at 1.5 and 2.5
+  bool soft = false;
+
+  void setInverseRatio(double inverse) noexcept {
+    inverseRatio = inverse;
+    knee[2] = std::pow(1.5, inverse);
+    knee[3] = std::pow(2.5, inverse);
+  }
+
+  double operator()(double level) const noexcept {
+    if (!soft) return level > 1.0 ? std::pow(level, inverseRatio) : level;
+    if (level <= 0.5) return level;
+    if (level >= 1.5) return std::pow(level, inverseRatio);
+    const double p0 = knee[0], p1 = knee[1], p2 = knee[2], p3 = knee[3];
+    const double u = level - 0.5;
+    return p1 + 0.5 * (p2 - p0) * u + (p0 - 2.5 * p1 + 2.0 * p2 - 0.5 * p3) * (u * u) +
+           (-0.5 * p0 + 1.5 * p1 - 1.5 * p2 + 0.5 * p3) * (u * u * u);
+  }
+};
+
+// The factor that moves `level` onto the curve; finite for any level >= 0.
+inline double curveGain(const StaticCurve& curve, double level) noexcept { return curve(level) / (level + 1e-6); }
+
+// Exponents of the classic release, t[i] = i^0.05, as single-precision values.
+struct ClassicTable {
+  static constexpr int kSize = 1000;
+  float t[kSize] = {};
+
+  void fill() noexcept {
+    for (int i = 0; i < kSize; ++i) t[i] = static_cast<float>(std::pow(static_cast<double>(i), 0.05));
+  }
+  // v rounded half up, limited to the table.
+  double exponent(double v) const noexcept {
+    const double r = v + 0.5;
+    return t[r < kSize - 1.0 ? static_cast<int>(r) : kSize - 1];
+  }
+};
+
+struct EnvelopeSettings {
+  double attackCoef = 1.0;
+  double releaseCoef = 1.0;
+  bool autoAttack = false;
+  bool autoRelease = false;
+  bool classic = false;
+  bool rms = false;  // the envelope follows squared levels
+};
+
+inline constexpr double kEnvelopeFloor = 0.0001;
+
+// One follower step of one channel, without the floor (applied to both
+// channels afterwards). The fast (200 Hz) and slow (20 Hz) lowpass followers
+// drive the programme-dependent speeds. `exact` computes the classic exponent
+// with a power function instead of the table.
+template <bool exact>
+inline void followEnvelope(double& envelope, double d, dsp::Biquad& fastFollower, dsp::Biquad& slowFollower,
+                           const EnvelopeSettings& s, const ClassicTable& table) noexcept {
+  const double x = s.rms ? d * d : d;
+  double a = fastFollower.runPlain(x);
+  double b = slowFollower.runPlain(x);
+  if (!(a >= 1e-6)) a = 1e-6;
+  if (!(b >= 1e-6)) b = 1e-6;
+  double fa = 1.0;
+  if (s.autoAttack) {
+    const double q = 0.1 * a / b;
+    fa = 0.1 + 2.0 * q / (q + 1.0);
+  }
+  double fr = 1.0;
+  if (s.autoRelease) {
+    const double p = 0.15 * a / b;
+    fr = 0.1 + 2.0 * p / (p + 1.0);
+  }
+  double env = envelope;
+  if (!s.classic) {
+    if (x > env) env += (x - env) * s.attackCoef * fa;
+    else env += (x - env) * s.releaseCoef * fr;
+  } else {
+    if (x > env) env += (x - env) * s.attackCoef * fa;
+    // Always drifts toward a level-dependent target; weak signals release slower.
+    const double v = (3.0 + a) / (1.2 * a);
+    const double e = exact ? std::pow(v, 0.05) : table.exponent(v);
+    const double g0 = s.rms ? 0.5 : 0.4;
+    const double target = g0 + (1.0 - g0) * x;
+    env += (target - env) * std::pow(s.releaseCoef, e) * fr;
+  }
+  envelope = env;
+}
+
+inline void floorEnvelope(double& envelope) noexcept {
+  if (!(envelope >= kEnvelopeFloor)) envelope = kEnvelopeFloor;
+}
+
+// Level in threshold units from the floored envelope.
+inline double envelopeLevel(double envelope, bool rms) noexcept { return rms ? std::sqrt(envelope) : envelope; }
+
+}  // namespace orv::valdris

@@ -1,0 +1,118 @@
+// The values the needle meters, their holds and the over lamps display. The
+// engine writes them while processing; the editor only reads them and may
+// clear levels, lamps and counts. Shared by both products.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace orv::valdris {
+
+struct MeterFeed {
+  // Linear amplitudes (1 = full scale) in input and output mode; linear gains
+  // (1 = no change) in gain mode. Index 0 is left, 1 right.
+  double vuLevel[2] = {};
+  double ppmLevel[2] = {};
+  double vuHold[2] = {};
+  double ppmHold[2] = {};
+  int32_t vuHoldAge[2] = {};   // samples since vuHold was set
+  int32_t ppmHoldAge[2] = {};  // samples since ppmHold was set
+  int32_t overCount[2] = {};   // consecutive samples at or above full scale
+  double overLamp[2] = {0.01, 0.01};
+
+  void reset() noexcept { *this = MeterFeed{}; }
+};
+
+// What the meters show, from the Meters value (0..1) rounded at twice its value.
+enum MeterSource : int { kMeterInput = 0, kMeterGain = 1, kMeterOutput = 2 };
+inline int meterSourceOf(double metersValue) noexcept { return static_cast<int>(metersValue * 2.0 + 0.5); }
+
+// Per-call smoothing factors: VU integration, PPM rise and PPM return.
+struct MeterCoefficients {
+  double vu;
+  double ppmAttack;
+  double ppmReturn;
+};
+
+// The output meters run once per host sample; input and gain meters are
+// given twice the rate (the gain meters really do run twice per sample in
+// the oversampled paths).
+inline MeterCoefficients meterCoefficients(int source, double sampleRate, double vuTimeMs, double ppmAttackMs,
+                                           double ppmReturnMs) noexcept {
+  const double rate = source == kMeterOutput ? sampleRate : 2.0 * sampleRate;
+  MeterCoefficients c;
+  c.vu = 1.0 - std::pow(0.1091012, 1.0 / (rate * vuTimeMs * 0.001));
+  c.ppmAttack = ppmAttackMs > 0.05 ? 1.0 - std::pow(0.01, 1.0 / (ppmAttackMs * rate * 0.001)) : 1.0;
+  // The return time is the time to fall by 24 dB.
+  c.ppmReturn = 1.0 - std::pow(0.0625, 1.0 / (ppmReturnMs * rate * 0.001));
+  return c;
+}
+
+// Input or output level of one channel; s is the sample's magnitude.
+inline void updateLevelMeter(MeterFeed& f, int ch, double s, const MeterCoefficients& c, double vuScale,
+                             double overThreshold, double noise) noexcept {
+  // 1.096 * sqrt 2 turns the rectified mean of a sine into its VU reading.
+  f.vuLevel[ch] += (s * 1.096 * 1.4142136 * vuScale - f.vuLevel[ch]) * c.vu + noise;
+  f.ppmLevel[ch] += (s - f.ppmLevel[ch]) * (s > f.ppmLevel[ch] ? c.ppmAttack : c.ppmReturn) + noise;
+  if (s >= 1.0) ++f.overCount[ch];
+  else if (f.overCount[ch] < overThreshold) f.overCount[ch] = 0;  // a completed run waits for the over check
+  if (f.ppmLevel[ch] > f.ppmHold[ch]) {
+    f.ppmHold[ch] = f.ppmLevel[ch];
+    f.ppmHoldAge[ch] = 0;
+  }
+  if (f.vuLevel[ch] > f.vuHold[ch]) {
+    f.vuHold[ch] = f.vuLevel[ch];
+    f.vuHoldAge[ch] = 0;
+  }
+}
+
+// The gain a channel shows: the mix scales the change, the limiter adds its own.
+inline double gainMeterValue(double gain, double mix, bool limiterOn, double limiterGain) noexcept {
+  double v = 1.0 + (std::fabs(0.98 * gain) - 1.0) * mix;
+  if (limiterOn) v *= limiterGain;
+  return v;
+}
+
+namespace detail {
+// Holds keep the extreme away from 1: above 1 the largest, below it the smallest.
+inline void holdGain(double x, double& hold, int32_t& age) noexcept {
+  if ((x > 1.0 && x > hold) || (x < hold && x > 0.01)) {
+    hold = x;
+    age = 0;
+  }
+}
+}  // namespace detail
+
+// Gain change of one channel. Compression moves the needle down fast and
+// back slowly; expansion (ratio below 1) the other way round.
+inline void updateGainMeter(MeterFeed& f, int ch, double v, const MeterCoefficients& c, bool expanding,
+                            double noise) noexcept {
+  f.vuLevel[ch] += (v - f.vuLevel[ch]) * c.vu + noise;
+  const bool fast = expanding ? v > f.ppmLevel[ch] : f.ppmLevel[ch] > v;
+  f.ppmLevel[ch] += (v - f.ppmLevel[ch]) * (fast ? c.ppmAttack : c.ppmReturn) + noise;
+  detail::holdGain(f.ppmLevel[ch], f.ppmHold[ch], f.ppmHoldAge[ch]);
+  detail::holdGain(f.vuLevel[ch], f.vuHold[ch], f.vuHoldAge[ch]);
+}
+
+// After every call. Ages saturate instead of wrapping after days of running.
+inline void ageHolds(MeterFeed& f, int32_t frames) noexcept {
+  if (frames <= 0) return;
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  for (int32_t* age : {&f.vuHoldAge[0], &f.vuHoldAge[1], &f.ppmHoldAge[0], &f.ppmHoldAge[1]})
+    *age = *age > kMax - frames ? kMax : *age + frames;
+}
+
+// After every call: a run that reached the threshold lights the lamp for this call.
+inline void checkOvers(MeterFeed& f, double overThreshold) noexcept {
+  for (int ch = 0; ch < 2; ++ch) {
+    if (f.overCount[ch] >= overThreshold) {
+      f.overLamp[ch] = 1.0;
+      f.overCount[ch] = 0;
+    } else {
+      f.overLamp[ch] = 0.0;
+    }
+  }
+}
+
+}  // namespace orv::valdris
