@@ -1,0 +1,463 @@
+#include "nimlet/engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "nimlet/parameters.h"
+#include "platform/allocation.h"
+#include "valdris/parameters.h"
+
+namespace orv::nimlet {
+
+namespace {
+
+using dsp::Biquad;
+using valdris::clampUnit;
+using valdris::switchOn;
+
+// Four input rings, two detector rings, two monitor rings, the coefficient
+// table, two output block buffers.
+constexpr std::size_t kInputDoubles = 4 * Engine::kRingSize;
+constexpr std::size_t kHilbertDoubles = 2 * valdris::HilbertRing::kDoubles;
+constexpr std::size_t kMonitorDoubles = 2 * Engine::kRingSize;
+constexpr std::size_t kBlockDoubles = 2 * Engine::kBlockBuffer;
+constexpr std::size_t kMemoryDoubles =
+    kInputDoubles + kHilbertDoubles + kMonitorDoubles + valdris::kHilbertTableSize + kBlockDoubles;
+
+double hostSample(const float* channel, int32_t k) noexcept {
+  const double x = channel != nullptr ? static_cast<double>(channel[k]) : 0.0;
+  return std::isfinite(x) ? x : 0.0;  // one bad sample must not poison every filter
+}
+
+float toFloat(double v) noexcept {
+  // Beyond the float range the conversion is undefined; make it infinity.
+  constexpr double kMax = std::numeric_limits<float>::max();
+  if (v > kMax) return std::numeric_limits<float>::infinity();
+  if (v < -kMax) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(v);
+}
+
+struct Shelf {
+  double frequency, q, gainDb;
+};
+
+// Side-chain shelves by switch position (0 cut, 1 flat, 2 boost of the
+// programme, so the side chain gets the opposite). Switching while running
+// and resuming use different strengths.
+constexpr Shelf kLowShelfRunning[3] = {{110.0, 1.0, 9.0}, {100.0, 0.7, 0.0}, {150.0, 0.35, -9.0}};
+constexpr Shelf kHighShelfRunning[3] = {{4500.0, 1.2, 12.0}, {6000.0, 0.7, 0.0}, {6000.0, 0.35, -6.0}};
+constexpr Shelf kLowShelfResumed[3] = {{110.0, 1.0, 12.0}, {100.0, 0.7, 0.0}, {150.0, 0.35, -9.0}};
+constexpr Shelf kHighShelfResumed[3] = {{4500.0, 1.2, 20.0}, {6000.0, 0.7, 0.0}, {6000.0, 0.35, -9.0}};
+
+void applyShelf(Biquad (&filters)[2], const Shelf& s) noexcept {
+  for (Biquad& f : filters) {
+    f.setFrequency(s.frequency);
+    f.setQ(s.q);
+    f.setGain(s.gainDb);
+  }
+}
+
+}  // namespace
+
+Engine::Engine() noexcept
+    : lowShelf{{44100.0, Biquad::lowShelf, 35.0, 0.35, -15.0}, {44100.0, Biquad::lowShelf, 35.0, 0.35, -15.0}},
+      highShelf{{44100.0, Biquad::highShelf, 5500.0, 0.5, 12.0}, {44100.0, Biquad::highShelf, 5500.0, 0.5, 12.0}},
+      fastFollower{{44100.0, Biquad::lowpass, 33.333333333333336, 0.5, 0.0},
+                   {44100.0, Biquad::lowpass, 33.333333333333336, 0.5, 0.0}},
+      slowFollower{{44100.0, Biquad::lowpass, 3.3333333333333335, 0.5, 0.0},
+                   {44100.0, Biquad::lowpass, 3.3333333333333335, 0.5, 0.0}},
+      vuFilter{{44100.0, Biquad::lowpass, 2.0, 0.583, 0.0}, {44100.0, Biquad::lowpass, 2.0, 0.583, 0.0}} {}
+
+Engine::~Engine() { platform::releaseMemory(memory); }
+
+bool Engine::allocate() noexcept {
+  memory = static_cast<double*>(platform::allocateZeroed(sizeof(double) * kMemoryDoubles));
+  if (memory == nullptr) return false;
+  double* p = memory;
+  for (double*& ring : inputRing) ring = p, p += kRingSize;
+  for (valdris::HilbertRing& ring : sidechain) ring.attach(p), p += valdris::HilbertRing::kDoubles;
+  for (double*& ring : monitorRing) ring = p, p += kRingSize;
+  hilbertCoefs = p;
+  p += valdris::kHilbertTableSize;
+  for (double*& buffer : block) buffer = p, p += kBlockBuffer;
+  computeTaps();
+  return true;
+}
+
+// ---- Derived values ------------------------------------------------------------
+
+// The host's rate as the attack and release times use it; one that is no
+// rate at all counts as 44.1 kHz so the coefficients stay finite.
+double Engine::timingRate() const noexcept { return hostRate > 0.0 && std::isfinite(hostRate) ? hostRate : 44100.0; }
+
+void Engine::updateAttack() noexcept {
+  const double p = rmsOn ? 0.0025000000000000005 : 0.05;  // 95 % of a step, squared when RMS
+  attack = 1.0 - std::pow(p, 1.0 / (timingRate() * std::pow(100000.0, clampUnit(attackRaw)) * 0.01 * 0.001));
+}
+
+void Engine::updateRelease() noexcept {
+  const double p = rmsOn ? 0.0025000000000000005 : 0.05;
+  release = 1.0 - std::pow(p, 1.0 / (std::pow(100.0, clampUnit(releaseRaw)) * 0.0333 * timingRate()));
+}
+
+void Engine::computeTaps() noexcept {
+  taps = static_cast<int>(rate / 1000.0);  // rate is validated: 22 .. 192 taps
+  if (hilbertCoefs != nullptr) valdris::fillHilbertCoefficients(hilbertCoefs, taps);
+}
+
+void Engine::setShelfRates() noexcept {
+  for (Biquad* f : {&lowShelf[0], &lowShelf[1], &highShelf[0], &highShelf[1], &fastFollower[0], &fastFollower[1],
+                    &slowFollower[0], &slowFollower[1]}) {
+    f->setSampleRate(rate);
+    f->reset();
+  }
+}
+
+void Engine::clearRings() noexcept {
+  if (memory == nullptr) return;
+  std::memset(memory, 0, sizeof(double) * (kInputDoubles + kHilbertDoubles + kMonitorDoubles));
+  std::memset(hilbertCoefs, 0, sizeof(double) * valdris::kHilbertTableSize);
+}
+
+void Engine::resetEngine() noexcept {
+  if (memory == nullptr) return;
+  clearRings();
+  for (double* buffer : block) std::memset(buffer, 0, sizeof(double) * kMaxBlock);
+  setShelfRates();
+  computeTaps();
+  updateAttack();
+  updateRelease();
+}
+
+void Engine::applyResumeShelves() noexcept {
+  applyShelf(lowShelf, kLowShelfResumed[lowShelfPosition]);
+  applyShelf(highShelf, kHighShelfResumed[highShelfPosition]);
+}
+
+void Engine::setParameter(int32_t index, float raw) noexcept {
+  switch (index) {
+    case kPower: powerOn = switchOn(raw); break;
+    case kReset: resetEngine(); break;
+    case kSoft: curve.soft = switchOn(raw); break;
+    case kRms:
+      rmsOn = switchOn(raw);
+      updateAttack();
+      updateRelease();
+      break;
+    case kThreshold:
+    case kRatio: {
+      if (index == kThreshold) {
+        thresholdFactor = valdris::thresholdFactor(raw);
+      } else {
+        const int i = valdris::ratioIndexOf(raw);
+        ratioValue = valdris::kRatioTable[i].ratio;
+        curve.setInverseRatio(valdris::kRatioTable[i].inverse);
+      }
+      const double t = 0.55 * thresholdFactor;
+      autoMakeup = std::pow(t / std::pow(t, curve.inverseRatio), 0.8);
+      break;
+    }
+    case kAttack: attackRaw = raw; updateAttack(); break;
+    case kRelease: releaseRaw = raw; updateRelease(); break;
+    case kAutoRelease: autoReleaseOn = switchOn(raw); break;
+    case kLowShelfPosition:
+      lowShelfPosition = shelfPosition(raw);
+      applyShelf(lowShelf, kLowShelfRunning[lowShelfPosition]);
+      break;
+    case kLowShelfFrequency:
+      for (Biquad& f : lowShelf) f.setFrequency(0.7 * valdris::lowShelfHz(raw));
+      break;
+    case kHighShelfPosition:
+      highShelfPosition = shelfPosition(raw);
+      applyShelf(highShelf, kHighShelfRunning[highShelfPosition]);
+      break;
+    case kHighShelfFrequency:
+      for (Biquad& f : highShelf) f.setFrequency(1.375 * valdris::highShelfHz(raw));
+      break;
+    case kMakeup: makeupTarget = valdris::makeupGain(raw); break;
+    case kAutoMakeup: autoMakeupOn = switchOn(raw); break;
+    case kLink: linked = switchOn(raw); break;
+    case kMix: mixTarget = clampUnit(raw); break;
+    case kOutput: outputTarget = nimlet::outputGain(raw); break;
+    case kMeters: meterMode = clampUnit(raw); break;
+    case kSidechainExternal: sidechainExternal = switchOn(raw); break;
+    case kSmooth: smoothOn = switchOn(raw); break;
+    case kStereo: stereoMode = switchOn(raw); break;
+    case kSidechainMonitor: sidechainMonitor = switchOn(raw); break;
+    case kVuIntegration:
+      vuTime = valdris::vuTimeMs(raw);
+      for (Biquad& f : vuFilter) {
+        f.setFrequency(700.0 / vuTime);
+        f.reset();
+      }
+      break;
+    case kVuReference: vuScale = 1.0 / valdris::vuReference(raw); break;
+    case kPpmIntegration: ppmAttackTime = valdris::ppmAttackMs(raw); break;
+    case kPpmReturn: ppmReturnTime = valdris::ppmReturnMs(raw); break;
+    case kOverIndicator:
+      // Whole samples: 9q + 1 of the float step q is a hair off the integer.
+      overThreshold = std::floor(valdris::overThresholdSamples(raw) + 0.5);
+      break;
+    default: break;  // stored only
+  }
+}
+
+// ---- Lifecycle -----------------------------------------------------------------
+
+void Engine::suspend(double newHostRate) noexcept {
+  for (Biquad& f : vuFilter) f.reset();
+  feed.reset();
+  for (Biquad* f : {&lowShelf[0], &lowShelf[1], &highShelf[0], &highShelf[1], &fastFollower[0], &fastFollower[1],
+                    &slowFollower[0], &slowFollower[1]})
+    f->reset();
+  hostRate = newHostRate;
+  // Limited here, replaced in resume.
+  rate = std::isnan(newHostRate) ? 44100.0 : std::clamp(newHostRate, 22050.0, 192000.0);
+  envelope[0] = envelope[1] = valdris::kEnvelopeFloor;
+  // The coefficient table stays empty until resume or a reset through parameter 1.
+  clearRings();
+  if (memory != nullptr)
+    for (double* buffer : block) std::memset(buffer, 0, sizeof(double) * kBlockBuffer);
+  makeupGain = makeupTarget;
+  outputGain = outputTarget;
+}
+
+void Engine::resume(double newHostRate) noexcept {
+  hostRate = newHostRate;
+  rate = newHostRate >= 22050.0 && newHostRate <= 192000.0 ? newHostRate : 44100.0;
+  // The VU ballistics follow the host's own rate, not the replaced one.
+  for (Biquad& f : vuFilter) f.setSampleRate(timingRate());
+  updateAttack();
+  updateRelease();
+  setShelfRates();
+  computeTaps();
+  applyResumeShelves();
+  makeupGain = makeupTarget;
+  outputGain = outputTarget;
+}
+
+// ---- Per-sample stages: where this engine differs ------------------------------
+
+// Smooth measures the magnitude of the analytic signal over N taps (the
+// shared detector); Draft takes the centre sample itself, sign included, so a
+// negative side chain reads below the floor. Both at twice the threshold factor.
+valdris::StereoSums Engine::detectorLevels(int newest) const noexcept {
+  const double t = thresholdFactor;
+  if (smoothOn) {
+    const valdris::StereoSums p = valdris::analyticPower(sidechain[0], sidechain[1], newest, taps, hilbertCoefs);
+    return {valdris::detectorLevel(valdris::fastMagnitude(p.left), t * 2.0),
+            valdris::detectorLevel(valdris::fastMagnitude(p.right), t * 2.0)};
+  }
+  const int q = (newest - taps) & kRingMask;
+  return {0.83 * sidechain[0].at(q) * t * 2.0 + 0.005, 0.83 * sidechain[1].at(q) * t * 2.0 + 0.005};
+}
+
+// The compact follower: plain attack, and a release that only the auto
+// release speeds up (no auto attack, no classic release).
+void Engine::followEnvelope(double& env, double x, Biquad& fast, Biquad& slow) const noexcept {
+  double a = fast.runPlain(x);
+  double b = slow.runPlain(x);
+  if (!(a >= 1e-6)) a = 1e-6;
+  if (!(b >= 1e-6)) b = 1e-6;
+  if (x > env) {
+    env += (x - env) * attack;
+  } else {
+    double fr = 1.0;
+    if (autoReleaseOn) {
+      const double p = 0.5 * a / b;
+      fr = 0.1 + 2.0 * p / (p + 1.0);
+    }
+    env += (x - env) * release * fr;
+  }
+}
+
+double Engine::channelGain(double env) const noexcept {
+  return valdris::curveGain(curve, valdris::envelopeLevel(env, rmsOn));
+}
+
+void Engine::advanceGains() noexcept {
+  makeupGain += (makeupTarget - makeupGain) * 0.001 + noiseValue;
+  outputGain += (outputTarget - outputGain) * 0.001 + noiseValue;
+}
+
+double Engine::outputSample(double w, double monitored, double bypass) const noexcept {
+  if (sidechainMonitor) return monitored * outputGain;
+  w *= makeupGain;
+  if (autoMakeupOn) w *= autoMakeup;
+  return powerOn ? w * outputGain : bypass;
+}
+
+// Input and output meters. The VU needle follows a lowpass of the rectified
+// signal; PPM, over count and holds work as in the mastering compressor.
+void Engine::levelMeter(int ch, double s) noexcept {
+  valdris::MeterFeed& f = feed;
+  const valdris::MeterCoefficients& c = meterCoefs;
+  f.vuLevel[ch] = vuFilter[ch].runPlain(s * 1.4142136 * 1.096 * vuScale);
+  f.ppmLevel[ch] += (s - f.ppmLevel[ch]) * (s > f.ppmLevel[ch] ? c.ppmAttack : c.ppmReturn) + noiseValue;
+  if (s >= 1.0) ++f.overCount[ch];
+  else if (f.overCount[ch] < overThreshold) f.overCount[ch] = 0;  // a completed run waits for the over check
+  if (f.ppmLevel[ch] > f.ppmHold[ch]) {
+    f.ppmHold[ch] = f.ppmLevel[ch];
+    f.ppmHoldAge[ch] = 0;
+  }
+  if (f.vuLevel[ch] > f.vuHold[ch]) {
+    f.vuHold[ch] = f.vuLevel[ch];
+    f.vuHoldAge[ch] = 0;
+  }
+}
+
+// Gain-change meter: Mix scales only what is shown; the VU through its lowpass.
+void Engine::gainMeter(int ch, double gain) noexcept {
+  valdris::MeterFeed& f = feed;
+  const valdris::MeterCoefficients& c = meterCoefs;
+  const double v = valdris::gainMeterValue(gain, mixTarget, false, 1.0);
+  f.vuLevel[ch] = vuFilter[ch].runPlain(v);
+  const bool expanding = ratioValue < 1.0;
+  const bool fast = expanding ? v > f.ppmLevel[ch] : f.ppmLevel[ch] > v;
+  f.ppmLevel[ch] += (v - f.ppmLevel[ch]) * (fast ? c.ppmAttack : c.ppmReturn) + noiseValue;
+  valdris::detail::holdGain(f.ppmLevel[ch], f.ppmHold[ch], f.ppmHoldAge[ch]);
+  valdris::detail::holdGain(f.vuLevel[ch], f.vuHold[ch], f.vuHoldAge[ch]);
+}
+
+// ---- Kernels -------------------------------------------------------------------
+
+void Engine::stereoBlock(const Channels<float>& io, int32_t first, int n) noexcept {
+  const float* source[4] = {io.inL, io.inR, io.scL, io.scR};
+  const int offset = taps + 3;  // 1021 - N samples ago
+  const bool meterIn = meterSource == valdris::kMeterInput;
+  const bool meterGain = meterSource == valdris::kMeterGain;
+  double* outL = block[0];
+  double* outR = block[1];
+  for (int i = 0; i < n; ++i) {
+    const int w = inputWrite = (inputWrite + 1) & kRingMask;
+    const int r = (w + offset) & kRingMask;
+    for (int c = 0; c < 4; ++c) inputRing[c][w] = hostSample(source[c], first + i);
+    double mL = inputRing[0][r], mR = inputRing[1][r], sL = inputRing[2][r], sR = inputRing[3][r];
+    if (meterIn) {
+      levelMeter(0, std::fabs(mL));
+      levelMeter(1, std::fabs(mR));
+    }
+    const double z1 = noise.nextValue(1e-12);
+    const double z2 = noise.nextValue(1e-12);
+    noiseValue = noise.nextValue(1e-12);
+    mL += z1;
+    sL += z1;
+    mR += z2;
+    sR += z2;
+
+    const double yL = highShelf[0].runGliding(lowShelf[0].runGliding(sL));
+    const double yR = highShelf[1].runGliding(lowShelf[1].runGliding(sR));
+    double linkL = yL, linkR = yR;
+    if (linked) linkL = linkR = 0.7071 * std::sqrt(yL * yL + yR * yR);
+    const int s = sidechainWrite = (sidechainWrite + 1) & kRingMask;
+    sidechain[0].write(s, linkL);
+    sidechain[1].write(s, linkR);
+    if (sidechainMonitor) {
+      monitorRing[0][s] = yL;
+      monitorRing[1][s] = yR;
+    }
+
+    const valdris::StereoSums d = detectorLevels(s);
+    followEnvelope(envelope[0], detectorInput(d.left), fastFollower[0], slowFollower[0]);
+    followEnvelope(envelope[1], detectorInput(d.right), fastFollower[1], slowFollower[1]);
+    valdris::floorEnvelope(envelope[0]);
+    valdris::floorEnvelope(envelope[1]);
+    const double gL = channelGain(envelope[0]);
+    const double gR = channelGain(envelope[1]);
+
+    advanceGains();
+    const int q = (s - taps) & kRingMask;
+    outL[i] = outputSample(mL * gL, monitorRing[0][q], mL);
+    outR[i] = outputSample(mR * gR, monitorRing[1][q], mR);
+    if (meterGain) {
+      gainMeter(0, gL);
+      gainMeter(1, gR);
+    }
+  }
+
+  const bool meterOut = meterSource == valdris::kMeterOutput;
+  for (int i = 0; i < n; ++i) {
+    const float l = toFloat(outL[i]);
+    const float r = toFloat(outR[i]);
+    // With one output buffer for both, the right channel is written last.
+    if (io.outL != nullptr) io.outL[first + i] = l;
+    if (io.outR != nullptr) io.outR[first + i] = r;
+    if (meterOut) {
+      levelMeter(0, std::fabs(l));
+      levelMeter(1, std::fabs(r));
+    }
+  }
+}
+
+// One channel from the sum of both: one filter pair, one envelope, one gain,
+// written to both outputs and both meters.
+void Engine::monoBlock(const Channels<float>& io, int32_t first, int n) noexcept {
+  const int offset = taps + 3;
+  const bool meterIn = meterSource == valdris::kMeterInput;
+  const bool meterGain = meterSource == valdris::kMeterGain;
+  double* out = block[0];
+  for (int i = 0; i < n; ++i) {
+    const int k = first + i;
+    const int w = inputWrite = (inputWrite + 1) & kRingMask;
+    const int r = (w + offset) & kRingMask;
+    const double mIn = 0.5 * (hostSample(io.inL, k) + hostSample(io.inR, k));
+    const double sIn = 0.5 * (hostSample(io.scL, k) + hostSample(io.scR, k));
+    inputRing[0][w] = inputRing[1][w] = mIn;
+    inputRing[2][w] = inputRing[3][w] = sIn;
+    double m = inputRing[0][r];
+    const double sc = inputRing[2][r];
+    if (meterIn) {
+      levelMeter(0, std::fabs(m));
+      levelMeter(1, std::fabs(m));
+    }
+    m += noise.nextValue(1e-12);
+    noiseValue = noise.nextValue(1e-12);
+
+    const double y = highShelf[0].runGliding(lowShelf[0].runGliding(sc));
+    const int s = sidechainWrite = (sidechainWrite + 1) & kRingMask;
+    sidechain[0].write(s, y);
+    sidechain[1].write(s, y);
+    if (sidechainMonitor) monitorRing[0][s] = monitorRing[1][s] = y;
+
+    const double d = detectorLevels(s).left;
+    followEnvelope(envelope[0], detectorInput(d), fastFollower[0], slowFollower[0]);
+    valdris::floorEnvelope(envelope[0]);
+    const double g = channelGain(envelope[0]);
+
+    advanceGains();
+    out[i] = outputSample(m * g, monitorRing[0][(s - taps) & kRingMask], m);
+    if (meterGain) {
+      gainMeter(0, g);
+      gainMeter(1, g);
+    }
+  }
+
+  const bool meterOut = meterSource == valdris::kMeterOutput;
+  for (int i = 0; i < n; ++i) {
+    const float v = toFloat(out[i]);
+    if (io.outL != nullptr) io.outL[first + i] = v;
+    if (io.outR != nullptr) io.outR[first + i] = v;
+    if (meterOut) {
+      levelMeter(0, std::fabs(v));
+      levelMeter(1, std::fabs(v));
+    }
+  }
+}
+
+void Engine::process(const Channels<float>& io, int32_t frames) noexcept {
+  if (frames > 0 && memory != nullptr) {
+    meterSource = valdris::meterSourceOf(meterMode);
+    meterCoefs = valdris::meterCoefficients(meterSource, rate, vuTime, ppmAttackTime, ppmReturnTime);
+    for (int32_t first = 0; first < frames; first += kMaxBlock) {
+      const int n = static_cast<int>(std::min<int32_t>(kMaxBlock, frames - first));
+      if (stereoMode) stereoBlock(io, first, n);
+      else monoBlock(io, first, n);
+    }
+    valdris::ageHolds(feed, frames);
+  }
+  valdris::checkOvers(feed, overThreshold);
+}
+
+}  // namespace orv::nimlet

@@ -1,0 +1,250 @@
+#include "nimlet/nimlet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "nimlet/factory_presets.h"
+#include "platform/message_box.h"
+#include "valdris/meter_settings.h"
+#include "valdris/parameters.h"
+
+namespace orv {
+
+using namespace nimlet;
+using valdris::clampUnit;
+
+Nimlet::Nimlet(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaster, kFactoryPresets) {
+  if (presets == nullptr || chunkBuffer == nullptr) allocationFailed = true;
+  if (!engine.allocate()) allocationFailed = true;
+
+  setNumInputs(4);
+  setNumOutputs(2);
+  canProcessReplacing(true);
+  setUniqueID(kUniqueId);
+  setInitialDelay(updateLatency());
+
+  if (!allocationFailed) {
+    for (int32_t index = kFirstMeterSetting; index <= kLastMeterSetting; ++index) {
+      float value = loadMeterSetting(index);
+      if (!(value >= 0.0f && value <= 1.0f)) value = meterSettingReplacement(index);
+      setParameter(index, value);
+    }
+  }
+  setParameter(kMeters, 0.5f);
+
+  if (allocationFailed) {
+    setNumInputs(1);
+    setNumOutputs(1);
+    setUniqueID(vst::fourCC('-', '-', '-', '-'));
+    reportAllocationFailure();
+    return;
+  }
+
+  // The editor attaches here once it exists.
+  loadEditorDefaults();
+  selectPreset(0);
+  suspend();
+}
+
+Nimlet::~Nimlet() {
+  // A failed construction never applied the meter settings; keep what the user stored.
+  if (!allocationFailed) {
+    for (int32_t index = kFirstMeterSetting; index <= kLastMeterSetting; ++index)
+      saveMeterSetting(index, getParameter(index));
+  }
+}
+
+void Nimlet::reportAllocationFailure() { platform::showMessageBox("Not enough memory", "Cannot create Orv Nimlet"); }
+
+int32_t Nimlet::updateLatency() {
+  // The host's own rate, as the host is told; nonsense rates count as 44.1 kHz.
+  double rate = getSampleRate();
+  if (!(rate >= 0.0 && rate <= 1000.0 * Engine::kBaseDelay)) rate = 44100.0;
+  latency = Engine::kBaseDelay - static_cast<int32_t>(rate * 0.001);
+  return latency;
+}
+
+float Nimlet::getLatencyMs() {
+  float rate = getSampleRate();
+  if (!(rate >= 20000.0f && rate <= 200000.0f)) rate = 44100.0f;
+  return static_cast<float>(updateLatency()) * 1000.0f / rate;
+}
+
+void Nimlet::setSampleRate(float rate) {
+  AudioEffect::setSampleRate(rate);
+  suspend();
+  resume();
+}
+
+void Nimlet::suspend() {
+  if (allocationFailed) {
+    reportAllocationFailure();
+    return;
+  }
+  updateBlockSize();
+  engine.suspend(getSampleRate());
+}
+
+void Nimlet::resume() {
+  if (allocationFailed) {
+    reportAllocationFailure();
+    return;
+  }
+  updateBlockSize();
+  engine.resume(getSampleRate());
+  setInitialDelay(updateLatency());
+}
+
+void Nimlet::processReplacing(float** inputs, float** outputs, int32_t frames) {
+  if (allocationFailed) {
+    // The host was told one input and one output: pass it through.
+    float* out = outputs != nullptr ? outputs[0] : nullptr;
+    const float* in = inputs != nullptr ? inputs[0] : nullptr;
+    if (out == nullptr || frames <= 0) return;
+    if (in == nullptr) std::fill(out, out + frames, 0.0f);
+    else if (in != out) std::memmove(out, in, sizeof(float) * static_cast<size_t>(frames));
+    return;
+  }
+  valdris::Channels<float> io{};
+  if (frames > 0) io = selectSources(*this, inputs, outputs, flags, engine.externalSidechain());
+  engine.process(io, frames);
+}
+
+void Nimlet::setParameter(int32_t index, float value) {
+  if (index >= 0 && index < kNumParamIndices && index != kGap) {
+    raw[index] = index == kOverIndicator ? valdris::overIndicatorStep(value) : value;
+    engine.setParameter(index, raw[index]);
+  }
+
+  if (!loadingPreset) {
+    CPresetSystemEffect::setParameter(index, value);
+    // Power is one state shared by every preset.
+    if (index == kPower && presets != nullptr)
+      for (int slot = 0; slot < kNumPresets; ++slot) presets[slot].values[kPower] = value;
+  }
+
+  if (editor != nullptr) editor->setParameter(index, value);
+}
+
+float Nimlet::getParameter(int32_t index) {
+  if (index < 0 || index >= kNumParamIndices || index == kGap) return 0.0f;
+  return raw[index];
+}
+
+void Nimlet::getParameterDisplay(int32_t index, char* text) {
+  if (index < 0 || index >= kNumParamIndices) {
+    text[0] = '\0';
+    return;
+  }
+  parameterDisplay(index, raw[index], text);
+}
+
+void Nimlet::getParameterName(int32_t index, char* text) { parameterName(index, text); }
+
+bool Nimlet::getParameterProperties(int32_t index, vst::VstParameterProperties* p) {
+  float step;
+  switch (steppingOf(index)) {
+    case Stepping::toggle:
+      p->flags = vst::kVstParameterIsSwitch | vst::kVstParameterUsesFloatStep;
+      step = 1.0f;
+      break;
+    case Stepping::threeWay:
+      p->flags = vst::kVstParameterUsesFloatStep;
+      step = 0.5f;
+      break;
+    default:
+      return false;
+  }
+  p->stepFloat = p->smallStepFloat = p->largeStepFloat = step;
+  char name[vst::kVstMaxLabelLen] = {};
+  parameterName(index, name);
+  std::memcpy(p->label, name, sizeof p->label);
+  std::memcpy(p->shortLabel, name, 7);
+  p->shortLabel[7] = '\0';
+  return true;
+}
+
+bool Nimlet::getInputProperties(int32_t index, vst::VstPinProperties* p) {
+  if (index < 0 || index > 1) return false;
+  std::snprintf(p->label, sizeof p->label, "My %1d In", index + 1);
+  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
+  return true;
+}
+
+bool Nimlet::getOutputProperties(int32_t index, vst::VstPinProperties* p) {
+  if (index < 0 || index > 1) return false;
+  std::snprintf(p->label, sizeof p->label, "My %1d Out", index + 1);
+  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
+  return true;
+}
+
+bool Nimlet::setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) {
+  struct Row {
+    int32_t ins, outs;
+    ArrangementFlags flags;
+    bool accepted;
+  };
+  // Two in, one out is refused, yet keeps the side-chain pair.
+  static constexpr Row kRows[] = {
+      {1, 1, {false, false, false}, true},
+      {1, 2, {false, true, false}, true},
+      {2, 1, {false, false, true}, false},
+      {2, 2, {true, true, false}, true},
+      {4, 2, {true, true, true}, true},
+  };
+  for (const Row& row : kRows) {
+    if (row.ins == input->numChannels && row.outs == output->numChannels) {
+      flags = row.flags;
+      return row.accepted;
+    }
+  }
+  flags = {true, true, false};
+  return false;
+}
+
+bool Nimlet::getEffectName(char* name) {
+  std::strcpy(name, "Orv Nimlet");
+  return true;
+}
+
+bool Nimlet::getVendorString(char* text) {
+  std::strcpy(text, "www.orv-acoustics.com");
+  return true;
+}
+
+bool Nimlet::getProductString(char* text) {
+  std::strcpy(text, "Orv Nimlet - stereo mastering compressor");
+  return true;
+}
+
+float Nimlet::getPhysicalValue(int32_t index) {
+  if (index < 0 || index >= kNumParamIndices) return 0.0f;
+  const float v = raw[index];
+  const double x = clampUnit(v);
+  switch (index) {
+    case kSoft: case kRms: case kLimiter: case kAutoRelease: case kAutoMakeup: case kLinkHighCut: case kLinkLowCut:
+    case kLink: case kClassic: case kSidechainExternal: case kStereo: case kSidechainMonitor:
+      return static_cast<float>(switchState(v));
+    case kLowShelfPosition: case kHighShelfPosition: return static_cast<float>(shelfPosition(v));
+    case kThreshold: return static_cast<float>(6.0 - 36.0 * x);
+    case kRatio: return static_cast<float>(valdris::kRatioTable[valdris::ratioIndexOf(v)].ratio);
+    case kAttack: return static_cast<float>(valdris::attackMs(v));
+    case kRelease: return static_cast<float>(std::pow(100.0, x) * 33.3333);
+    case kLowShelfFrequency: return static_cast<float>(valdris::lowShelfHz(v));
+    case kHighShelfFrequency: return static_cast<float>(valdris::highShelfHz(v));
+    case kMakeup: return static_cast<float>(36.0 * x - 12.0);
+    case 21: return static_cast<float>((x - 0.5) * 100.0);
+    case kMix: return static_cast<float>(100.0 * x);
+    case kOutput: return static_cast<float>(outputDb(v));
+    case kVuIntegration: return static_cast<float>(valdris::vuTimeMs(v));
+    case kVuReference: return static_cast<float>(valdris::vuReference(v));
+    case kPpmIntegration: return static_cast<float>(valdris::ppmAttackMs(v));
+    case kPpmReturn: return static_cast<float>(valdris::ppmReturnMs(v));
+    case kOverIndicator: return static_cast<float>(valdris::overThresholdSamples(v));
+    default: return 0.0f;  // 1 (reset) included
+  }
+}
+
+}  // namespace orv
