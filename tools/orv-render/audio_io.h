@@ -1,0 +1,63 @@
+// Audio files in and out through libsndfile, held in memory as planar doubles.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orv::render {
+
+using Planar = std::vector<std::vector<double>>;  // [channel][frame], full scale = 1.0
+
+struct Audio {
+  int rate = 0;
+  int format = 0;  // libsndfile major format | subtype
+  Planar channels;
+  int64_t frames() const { return channels.empty() ? 0 : static_cast<int64_t>(channels[0].size()); }
+};
+
+// Reads mono or stereo audio. Throws Error with a one-line reason.
+Audio readAudio(const std::string& path);
+
+struct OutputFormat {
+  int format = 0;  // libsndfile major format | subtype
+  int intBits = 0;  // 8, 16, 24 or 32 when written as integers by this program; 0 otherwise
+};
+
+// Format for OUT: --format, else OUT's extension, else the input's container; --bits, else the
+// input's sample format where the container holds it. Throws UsageError for impossible pairs.
+OutputFormat chooseOutputFormat(const std::string& outPath, int inputFormat, int rate, int channels,
+                                const std::optional<std::string>& container, const std::optional<std::string>& bits);
+
+// "WAV 24-bit", "FLAC 16-bit", "Ogg Vorbis", ...
+std::string describeFormat(int format);
+
+// Float to integer without dither: rounded to nearest, values beyond full scale clipped and counted.
+// Returns the value scaled into the top bits of a 32-bit word, as libsndfile's int calls expect.
+int32_t quantize(double sample, int bits, uint64_t& clipped);
+
+// Writes audio to path (created or truncated) and returns the number of samples clipped on the way.
+uint64_t writeAudio(const std::string& path, const Planar& audio, int rate, const OutputFormat& format);
+
+// A file made next to its final path and renamed onto it only when complete; removed otherwise.
+class PendingFile {
+ public:
+  explicit PendingFile(std::string finalPath);
+  ~PendingFile();  // removes the temporary file unless committed
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  const std::string& path() const { return tempPath_; }
+  void commit();  // rename onto the final path; throws Error
+
+ private:
+  std::string finalPath_;
+  std::string tempPath_;
+  bool committed_ = false;
+};
+
+// Every temporary file still pending, for removal from a signal handler.
+void removePendingFiles();
+
+}  // namespace orv::render

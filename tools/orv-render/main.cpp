@@ -1,0 +1,279 @@
+// orv-render PLUGIN.so IN OUT [options]: masters an audio file offline through a VST 2.4
+// plug-in, with the plug-in's latency compensated, and reports the levels before and after.
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/orv-render/analysis.h"
+#include "tools/orv-render/audio_io.h"
+#include "tools/orv-render/error.h"
+#include "tools/orv-render/plot.h"
+#include "tools/orv-render/session.h"
+#include "tools/orv-render/text_match.h"
+
+namespace {
+
+using namespace orv::render;
+
+constexpr const char* kUsage =
+    "usage: orv-render PLUGIN.so IN OUT [options]\n"
+    "       orv-render PLUGIN.so --list [--state-in FILE] [--preset P] [--set NAME=VALUE]...\n"
+    "\n"
+    "Renders IN (WAV, AIFF, FLAC, Ogg; mono or stereo) through the plug-in into OUT, with the\n"
+    "plug-in's latency compensated so OUT lines up with IN sample for sample, then prints a report.\n"
+    "\n"
+    "  --preset NAME|INDEX   select one of the plug-in's presets\n"
+    "  --set NAME=VALUE      set a parameter by name or index; VALUE normalised 0..1 (repeatable)\n"
+    "  --state-in FILE       load the plug-in state (chunk) before the presets and parameters\n"
+    "  --state-out FILE      save the plug-in state after them\n"
+    "  --sidechain FILE      feed FILE to the side-chain inputs (3 and 4)\n"
+    "  --list                print parameters with their display texts, and the presets\n"
+    "  --format FMT          output container: wav, aiff, flac or ogg (default: OUT's extension,\n"
+    "                        else the input's)\n"
+    "  --bits B              output samples: 16, 24, 32 or float (default: as the input)\n"
+    "  --double              process 64-bit samples\n"
+    "  --block N             block size, 1..8192 (default 64)\n"
+    "  --json                print the report as JSON\n"
+    "  --plot FILE.png       draw waveforms and gain change\n"
+    "  --quiet               no progress bar\n"
+    "  --timing              print the time of each stage on stderr\n";
+
+struct Options {
+  std::vector<std::string> positional;
+  std::optional<std::string> preset, stateIn, stateOut, sidechain, format, bits, plot;
+  std::vector<std::string> sets;
+  bool list = false, json = false, useDouble = false, quiet = false, timing = false;
+  int block = 64;
+};
+
+Options parse(int argc, char** argv) {
+  Options o;
+  const auto valueOf = [&](int& i, const std::string& arg, const std::string& name) -> std::optional<std::string> {
+    if (arg == name) {
+      if (i + 1 >= argc) throw UsageError(name + " needs a value");
+      return std::string(argv[++i]);
+    }
+    if (arg.starts_with(name + "=")) return arg.substr(name.size() + 1);
+    return std::nullopt;
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (arg == "--list") o.list = true;
+    else if (arg == "--json") o.json = true;
+    else if (arg == "--double") o.useDouble = true;
+    else if (arg == "--quiet") o.quiet = true;
+    else if (arg == "--timing") o.timing = true;
+    else if (auto v = valueOf(i, arg, "--preset")) o.preset = v;
+    else if (auto v = valueOf(i, arg, "--set")) o.sets.push_back(*v);
+    else if (auto v = valueOf(i, arg, "--state-in")) o.stateIn = v;
+    else if (auto v = valueOf(i, arg, "--state-out")) o.stateOut = v;
+    else if (auto v = valueOf(i, arg, "--sidechain")) o.sidechain = v;
+    else if (auto v = valueOf(i, arg, "--format")) o.format = v;
+    else if (auto v = valueOf(i, arg, "--bits")) o.bits = v;
+    else if (auto v = valueOf(i, arg, "--plot")) o.plot = v;
+    else if (auto v = valueOf(i, arg, "--block")) {
+      const long n = parseIndex(*v, 8192);
+      if (n < 1) throw UsageError("--block must be 1..8192, got \"" + *v + "\"");
+      o.block = static_cast<int>(n);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError("unknown option " + arg);
+    } else {
+      o.positional.push_back(arg);
+    }
+  }
+  const size_t wanted = o.list ? 1 : 3;
+  if (o.positional.size() != wanted) {
+    throw UsageError(o.list ? "--list takes only PLUGIN.so" : "expected PLUGIN.so IN OUT (see --help)");
+  }
+  return o;
+}
+
+volatile int interrupted = 0;
+
+void onSignal(int) {
+  if (interrupted) {  // a second request: leave now
+    removePendingFiles();
+    _exit(130);
+  }
+  interrupted = 1;
+}
+
+class ProgressBar {
+ public:
+  explicit ProgressBar(bool shown, double seconds) : shown_(shown), seconds_(seconds) {}
+  void update(double done) {
+    if (!shown_) return;
+    const int width = 40;
+    const int filled = static_cast<int>(done * width);
+    char bar[width + 1];
+    for (int i = 0; i < width; ++i) bar[i] = i < filled ? '#' : '-';
+    bar[width] = '\0';
+    std::fprintf(stderr, "\r[%s] %3d%%  %.1f / %.1f s", bar, static_cast<int>(done * 100), done * seconds_, seconds_);
+    std::fflush(stderr);
+  }
+  void finish() {
+    if (shown_) std::fputs("\r\033[K", stderr);
+  }
+
+ private:
+  bool shown_;
+  double seconds_;
+};
+
+void applySettings(Session& session, const Options& o, std::string& presetName) {
+  if (o.stateIn) session.loadState(*o.stateIn);
+  if (o.preset) presetName = session.selectPreset(*o.preset);
+  for (const auto& assignment : o.sets) session.setParameter(assignment);
+}
+
+void writeState(Session& session, const std::string& path, PendingFile& pending) {
+  const auto state = session.saveState();
+  if (state.empty()) throw Error("the plug-in gave no state to save");
+  std::ofstream file(pending.path(), std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(state.data()), static_cast<std::streamsize>(state.size()));
+  file.close();
+  if (!file) throw Error(path + ": cannot write");
+}
+
+int run(const Options& o) {
+  using Clock = std::chrono::steady_clock;
+  const auto seconds = [](Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); };
+  const std::string& pluginPath = o.positional[0];
+
+  if (o.list) {
+    Session session(pluginPath);
+    session.setSampleRate(44100.0);
+    session.setBlockSize(o.block);
+    std::string presetName;
+    applySettings(session, o, presetName);
+    std::optional<PendingFile> state;
+    if (o.stateOut) {
+      state.emplace(*o.stateOut);
+      writeState(session, *o.stateOut, *state);
+    }
+    std::fputs(session.listing().c_str(), stdout);
+    if (state) state->commit();
+    return 0;
+  }
+
+  const std::string& inPath = o.positional[1];
+  const std::string& outPath = o.positional[2];
+  const auto t0 = Clock::now();
+  const Audio input = readAudio(inPath);
+  std::optional<Audio> sidechain;
+  if (o.sidechain) {
+    sidechain = readAudio(*o.sidechain);
+    if (sidechain->rate != input.rate) {
+      throw Error(*o.sidechain + ": sample rate " + std::to_string(sidechain->rate) + " Hz differs from the input's " +
+                  std::to_string(input.rate) + " Hz");
+    }
+  }
+  const int channels = static_cast<int>(input.channels.size());
+  const OutputFormat outFormat = chooseOutputFormat(outPath, input.format, input.rate, channels, o.format, o.bits);
+  const auto t1 = Clock::now();
+
+  Session session(pluginPath);
+  session.setSampleRate(input.rate);
+  session.setBlockSize(o.block);
+  std::string presetName;
+  applySettings(session, o, presetName);
+
+  const double duration = static_cast<double>(input.frames()) / input.rate;
+  ProgressBar bar(!o.quiet && isatty(STDERR_FILENO) && duration > 5.0, duration);
+  Session::Options renderOptions;
+  renderOptions.block = o.block;
+  renderOptions.useDouble = o.useDouble;
+  renderOptions.progress = [&](double done) { bar.update(done); };
+  renderOptions.interrupted = &interrupted;
+  // The input's levels are measured on the other core while the plug-in runs.
+  auto inputLevels = std::async(std::launch::async, [&] { return measureLevels(input.channels, input.rate); });
+  Session::Result rendered;
+  try {
+    rendered = session.render(input.channels, sidechain ? &sidechain->channels : nullptr, renderOptions);
+  } catch (...) {
+    bar.finish();
+    throw;
+  }
+  bar.finish();
+  const auto t2 = Clock::now();
+
+  Report report;
+  report.plugin = session.effectName();
+  report.inputPath = inPath;
+  report.outputPath = outPath;
+  report.outputFormat = describeFormat(outFormat.format);
+  report.preset = presetName;
+  report.rate = input.rate;
+  report.channels = channels;
+  report.frames = input.frames();
+  report.latency = rendered.latency;
+  // The output is measured while it is written.
+  auto outputLevels = std::async(std::launch::async, [&] { return measureLevels(rendered.output, input.rate); });
+  report.gain = measureGainChange(input.channels, rendered.output, input.rate);
+  const auto t3 = Clock::now();
+
+  // Everything is written beside its target and renamed only once all of it succeeded.
+  PendingFile audioOut(outPath);
+  report.clipped = writeAudio(audioOut.path(), rendered.output, input.rate, outFormat);
+  report.input = inputLevels.get();
+  report.output = outputLevels.get();
+  std::optional<PendingFile> plotOut, stateOut;
+  if (o.plot) {
+    plotOut.emplace(*o.plot);
+    writePlot(plotOut->path(), input.channels, rendered.output, report);
+  }
+  if (o.stateOut) {
+    stateOut.emplace(*o.stateOut);
+    writeState(session, *o.stateOut, *stateOut);
+  }
+  if (interrupted) throw Error("interrupted");
+  audioOut.commit();
+  if (plotOut) plotOut->commit();
+  if (stateOut) stateOut->commit();
+  const auto t4 = Clock::now();
+
+  if (report.clipped) {
+    std::fprintf(stderr, "orv-render: warning: %llu samples clipped on conversion to %s\n",
+                 static_cast<unsigned long long>(report.clipped), report.outputFormat.c_str());
+  }
+  std::fputs((o.json ? formatJson(report) : formatReport(report)).c_str(), stdout);
+  if (o.timing) {
+    std::fprintf(stderr,
+                 "timing: read %.3f s, render %.3f s (inside the plug-in %.3f s), gain change %.3f s, write and levels %.3f s, "
+                 "total %.3f s\n",
+                 seconds(t0, t1), seconds(t1, t2), rendered.processSeconds, seconds(t2, t3), seconds(t3, t4),
+                 seconds(t0, t4));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::signal(SIGINT, onSignal);
+  std::signal(SIGTERM, onSignal);
+  try {
+    return run(parse(argc, argv));
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "orv-render: %s\n", e.what());
+    return 2;
+  } catch (const Error& e) {
+    std::fprintf(stderr, "orv-render: %s\n", e.what());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "orv-render: %s\n", e.what());
+    return 1;
+  }
+}

@@ -1,0 +1,352 @@
+#include "tools/orv-render/session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tools/orv-render/error.h"
+#include "tools/orv-render/text_match.h"
+
+namespace orv::render {
+
+namespace {
+
+constexpr int kMaxPresets = 1024;
+constexpr int kStateMarkerOffset = 0;
+constexpr int kStateIdOffset = 4;
+constexpr int kStateCountOffset = 8;
+constexpr int kStateIndexOffset = 12;
+constexpr int kStateHeader = 16;
+
+int32_t readWord(const uint8_t* bytes) {
+  int32_t value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+int32_t swapped(int32_t value) {
+  return static_cast<int32_t>(__builtin_bswap32(static_cast<uint32_t>(value)));
+}
+
+
+// Parameter names usable on the command line: the spare slots all answer "-".
+std::vector<std::string> usableNames(std::vector<std::string> names) {
+  for (auto& name : names) {
+    if (trim(name) == "-") name.clear();
+  }
+  return names;
+}
+
+}  // namespace
+
+Session::Session(const std::string& pluginPath) : path_(pluginPath) {
+  std::error_code ec;
+  if (!std::filesystem::exists(pluginPath, ec)) throw Error(pluginPath + ": no such file");
+  std::string why;
+  library_ = vsthost::Library::open(pluginPath, &why);
+  if (!library_) throw Error(pluginPath + ": cannot load the plug-in: " + why);
+  plugin_ = vsthost::Plugin::create(*library_, {}, &why);
+  if (!plugin_) throw Error(why);
+  vst::AEffect* e = plugin_->effect();
+  // An instance that failed to build itself announces one input, one output and "----".
+  if (e->uniqueID == vst::fourCC('-', '-', '-', '-')) {
+    throw Error(pluginPath + ": the plug-in could not initialise itself (identifier ----)");
+  }
+  if (e->numOutputs < 1 || e->numInputs < 1) throw Error(pluginPath + ": the plug-in has no audio inputs or outputs");
+  plugin_->dispatch(vst::effOpen);
+}
+
+Session::~Session() {
+  if (plugin_) plugin_->close();
+}
+
+int32_t Session::uniqueId() const {
+  return plugin_->effect()->uniqueID;
+}
+
+std::string Session::effectName() {
+  std::string name = plugin_->getString(vst::effGetEffectName);
+  return name.empty() ? std::filesystem::path(path_).stem().string() : name;
+}
+
+std::vector<std::string> Session::parameterNames() {
+  std::vector<std::string> names;
+  for (int i = 0; i < plugin_->effect()->numParams; ++i) names.push_back(plugin_->getString(vst::effGetParamName, i));
+  return names;
+}
+
+std::vector<std::string> Session::presetNames() {
+  std::vector<std::string> names;
+  for (int i = 0; i < kMaxPresets; ++i) {
+    char text[256] = {};
+    if (plugin_->dispatch(vst::effGetProgramNameIndexed, i, 0, text) == 0) break;
+    text[sizeof text - 1] = '\0';
+    names.emplace_back(text);
+  }
+  return names;
+}
+
+void Session::setSampleRate(double rate) {
+  plugin_->dispatch(vst::effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+}
+
+void Session::setBlockSize(int frames) {
+  plugin_->dispatch(vst::effSetBlockSize, 0, frames);
+}
+
+std::string Session::selectPreset(const std::string& nameOrIndex) {
+  const auto names = presetNames();
+  long index = parseIndex(trim(nameOrIndex), static_cast<long>(names.size()) - 1);
+  if (index < 0) index = findName(names, nameOrIndex);
+  if (index < 0) {
+    if (parseIndex(trim(nameOrIndex), kMaxPresets * 1000L) >= 0) {
+      throw Error("no preset " + trim(nameOrIndex) + "; the plug-in has presets 0 to " +
+                  std::to_string(static_cast<long>(names.size()) - 1));
+    }
+    throw Error("unknown preset \"" + nameOrIndex + "\"" + suggestion(names, nameOrIndex));
+  }
+  if (plugin_->effect()->flags & vst::effFlagsProgramChunks) {
+    // The host sees one program; the preset is chosen by the current index inside the state.
+    std::vector<uint8_t> state = saveState();
+    if (state.size() < kStateHeader) throw Error("the plug-in's state is too short to select a preset");
+    const auto current = static_cast<int32_t>(index);
+    std::memcpy(state.data() + kStateIndexOffset, &current, sizeof current);
+    plugin_->dispatch(vst::effSetChunk, 0, static_cast<intptr_t>(state.size()), state.data());
+    const std::vector<uint8_t> check = saveState();
+    if (check.size() < kStateHeader || readWord(check.data() + kStateIndexOffset) != current) {
+      throw Error("the plug-in did not select preset " + std::to_string(index));
+    }
+  } else {
+    plugin_->dispatch(vst::effSetProgram, 0, index);
+  }
+  return names[static_cast<size_t>(index)];
+}
+
+void Session::setParameter(const std::string& assignment) {
+  const auto equals = assignment.find('=');
+  if (equals == std::string::npos) throw UsageError("--set expects NAME=VALUE, got \"" + assignment + "\"");
+  const std::string key = trim(assignment.substr(0, equals));
+  const std::string valueText = trim(assignment.substr(equals + 1));
+  const auto names = usableNames(parameterNames());
+
+  long index = parseIndex(key, static_cast<long>(names.size()) - 1);
+  if (index < 0) index = key.empty() ? -1 : findName(names, key);
+  if (index < 0) {
+    if (parseIndex(key, 1L << 30) >= 0) {
+      throw Error("no parameter " + key + "; the plug-in has parameters 0 to " +
+                  std::to_string(static_cast<long>(names.size()) - 1));
+    }
+    throw Error("unknown parameter \"" + key + "\"" + suggestion(names, key));
+  }
+  char* end = nullptr;
+  const double value = std::strtod(valueText.c_str(), &end);
+  if (valueText.empty() || *end != '\0' || !std::isfinite(value)) {
+    throw Error("value \"" + valueText + "\" for " + key + " is not a number");
+  }
+  if (value < 0.0 || value > 1.0) throw Error("value " + valueText + " for " + key + " is outside 0..1");
+  plugin_->setParameter(static_cast<int32_t>(index), static_cast<float>(value));
+}
+
+std::vector<uint8_t> Session::saveState() {
+  void* data = nullptr;
+  const intptr_t size = plugin_->dispatch(vst::effGetChunk, 0, 0, &data);
+  if (size <= 0 || !data) return {};
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+void Session::loadState(const std::string& path) {
+  if (!(plugin_->effect()->flags & vst::effFlagsProgramChunks)) throw Error("the plug-in keeps no state chunk");
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) throw Error(path + ": no such file");
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw Error(path + ": cannot read: " + std::strerror(errno));
+  std::vector<uint8_t> state((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) throw Error(path + ": read error");
+
+  const size_t expected = saveState().size();
+  if (state.size() != expected) {
+    throw Error(path + ": a state file of this plug-in has " + std::to_string(expected) + " bytes, this one has " +
+                std::to_string(state.size()));
+  }
+  static const uint8_t kMarker[4] = {0, 0, 0, 1};
+  if (expected < kStateHeader || std::memcmp(state.data() + kStateMarkerOffset, kMarker, 4) != 0) {
+    throw Error(path + ": not a state file (its first bytes are not 00 00 00 01)");
+  }
+  // The preset count (16) tells the byte order the file was written in.
+  const int32_t count = readWord(state.data() + kStateCountOffset);
+  if (count != 16 && swapped(count) != 16) throw Error(path + ": not a state file (preset count is not 16)");
+  const bool native = count == 16;
+  const int32_t rawId = readWord(state.data() + kStateIdOffset);
+  const int32_t id = native ? rawId : swapped(rawId);
+  if (id != uniqueId()) {
+    throw Error(path + ": state of another product (" + vsthost::fourCharCode(id) + "), this plug-in is " +
+                vsthost::fourCharCode(uniqueId()));
+  }
+  const intptr_t result =
+      plugin_->dispatch(vst::effSetChunk, 0, static_cast<intptr_t>(state.size()), state.data());
+  if (result < 0) throw Error(path + ": the plug-in refused this state");
+}
+
+std::string Session::listing() {
+  std::string text;
+  char line[512];
+  const auto names = parameterNames();
+  std::snprintf(line, sizeof line, "Parameters of \"%s\" (%zu):\n", effectName().c_str(), names.size());
+  text += line;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const auto index = static_cast<int32_t>(i);
+    std::string display = trim(plugin_->getString(vst::effGetParamDisplay, index));
+    std::string label = trim(plugin_->getString(vst::effGetParamLabel, index));
+    if (!label.empty()) display += " " + label;
+    std::snprintf(line, sizeof line, "  %3zu  %-12s %-12s %.4f\n", i, trim(names[i]).c_str(), display.c_str(),
+                  static_cast<double>(plugin_->getParameter(index)));
+    text += line;
+  }
+  const auto presets = presetNames();
+  int current = -1;
+  if (plugin_->effect()->flags & vst::effFlagsProgramChunks) {
+    const auto state = saveState();
+    if (state.size() >= kStateHeader) current = readWord(state.data() + kStateIndexOffset);
+  } else {
+    current = static_cast<int>(plugin_->dispatch(vst::effGetProgram));
+  }
+  std::snprintf(line, sizeof line, "Presets (%zu):\n", presets.size());
+  text += line;
+  for (size_t i = 0; i < presets.size(); ++i) {
+    std::snprintf(line, sizeof line, "  %3zu  %s%s\n", i, presets[i].c_str(),
+                  static_cast<int>(i) == current ? "  (current)" : "");
+    text += line;
+  }
+  return text;
+}
+
+void Session::announceChannels(int mainChannels, bool sidechain) {
+  vst::VstSpeakerArrangement in{}, out{};
+  const auto fill = [](vst::VstSpeakerArrangement& a, int channels) {
+    a.numChannels = channels;
+    // Mono 0 and stereo 1 as published; anything else is user-defined (-2).
+    a.type = channels == 1 ? 0 : channels == 2 ? 1 : -2;
+  };
+  fill(in, sidechain ? 4 : mainChannels);
+  fill(out, sidechain ? 2 : mainChannels);
+  const intptr_t accepted = plugin_->dispatch(vst::effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out);
+  if (sidechain && !accepted) throw Error("the plug-in refused a side-chain layout of 4 inputs and 2 outputs");
+}
+
+Session::Result Session::render(const Planar& input, const Planar* sidechain, const Options& options) {
+  vst::AEffect* e = plugin_->effect();
+  if (sidechain && e->numInputs < 4) throw Error("the plug-in has no side-chain inputs");
+  if (options.useDouble && (!(e->flags & vst::effFlagsCanDoubleReplacing) || !e->processDoubleReplacing)) {
+    throw Error("the plug-in cannot process 64-bit samples (--double)");
+  }
+  if (!options.useDouble && !e->processReplacing) throw Error("the plug-in has no replacing process call");
+
+  announceChannels(static_cast<int>(input.size()), sidechain != nullptr);
+  plugin_->dispatch(vst::effSetProcessPrecision, 0,
+                    options.useDouble ? vst::kVstProcessPrecision64 : vst::kVstProcessPrecision32);
+  plugin_->dispatch(vst::effMainsChanged, 0, 1);
+  plugin_->dispatch(vst::effStartProcess);
+
+  Result result;
+  // Read after resume: a plug-in may report a latency that depends on the sample rate.
+  result.latency = std::max(0, plugin_->effect()->initialDelay);
+  if (plugin_->effect()->initialDelay < 0) {
+    std::fprintf(stderr, "orv-render: warning: the plug-in reports a negative latency; not compensated\n");
+  }
+  try {
+    if (options.useDouble) renderBlocks<double>(input, sidechain, options, result);
+    else renderBlocks<float>(input, sidechain, options, result);
+  } catch (...) {
+    plugin_->dispatch(vst::effStopProcess);
+    plugin_->dispatch(vst::effMainsChanged, 0, 0);
+    throw;
+  }
+  plugin_->dispatch(vst::effStopProcess);
+  plugin_->dispatch(vst::effMainsChanged, 0, 0);
+  return result;
+}
+
+template <typename T>
+void Session::renderBlocks(const Planar& input, const Planar* sidechain, const Options& options, Result& result) {
+  vst::AEffect* e = plugin_->effect();
+  const auto block = static_cast<size_t>(options.block);
+  const auto frames = static_cast<int64_t>(input[0].size());
+  const int64_t latency = result.latency;
+  const int64_t total = frames + latency;  // the last input sample leaves the plug-in latency samples late
+
+  // Every pin the plug-in announces gets a buffer; unused inputs stay silent.
+  const int numIn = std::max(4, e->numInputs);
+  const int numOut = std::max(2, e->numOutputs);
+  std::vector<std::vector<T>> inBuffers(numIn, std::vector<T>(block)), outBuffers(numOut, std::vector<T>(block));
+  std::vector<T*> inPtrs(numIn), outPtrs(numOut);
+  for (int i = 0; i < numIn; ++i) inPtrs[i] = inBuffers[i].data();
+  for (int i = 0; i < numOut; ++i) outPtrs[i] = outBuffers[i].data();
+
+  // Mono goes to both main inputs so a plug-in that ignores the layout still sees it.
+  const auto mainSource = [&](int pin) -> const std::vector<double>& { return input[std::min<size_t>(pin, input.size() - 1)]; };
+  const auto sideSource = [&](int pin) -> const std::vector<double>& {
+    return (*sidechain)[std::min<size_t>(pin, sidechain->size() - 1)];
+  };
+  const int64_t sideFrames = sidechain ? static_cast<int64_t>((*sidechain)[0].size()) : 0;
+
+  const size_t outChannels = input.size();
+  result.output.assign(outChannels, std::vector<double>(static_cast<size_t>(frames)));
+
+  using Clock = std::chrono::steady_clock;
+  Clock::duration inside{};
+  int64_t nextProgress = 0;
+  const int64_t progressStep = std::max<int64_t>(total / 200, 1);
+  int64_t blocksSinceClear = 0;
+
+  for (int64_t pos = 0; pos < total; pos += static_cast<int64_t>(block)) {
+    if (options.interrupted && *options.interrupted) throw Error("interrupted");
+    const auto n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(block), total - pos));
+    const auto fillPin = [&](T* dst, const std::vector<double>& src, int64_t available) {
+      const int64_t valid = std::clamp<int64_t>(available - pos, 0, static_cast<int64_t>(n));
+      for (int64_t i = 0; i < valid; ++i) dst[i] = static_cast<T>(src[static_cast<size_t>(pos + i)]);
+      std::fill(dst + valid, dst + n, T{});
+    };
+    fillPin(inPtrs[0], mainSource(0), frames);
+    fillPin(inPtrs[1], mainSource(1), frames);
+    if (sidechain) {
+      fillPin(inPtrs[2], sideSource(0), sideFrames);
+      fillPin(inPtrs[3], sideSource(1), sideFrames);
+    }
+
+    const auto start = Clock::now();
+    if constexpr (std::is_same_v<T, double>) {
+      plugin_->processDoubleReplacing(inPtrs.data(), outPtrs.data(), static_cast<int32_t>(n));
+    } else {
+      plugin_->processReplacing(inPtrs.data(), outPtrs.data(), static_cast<int32_t>(n));
+    }
+    inside += Clock::now() - start;
+
+    // Output sample j belongs to input sample j - latency.
+    const int64_t first = std::max<int64_t>(pos, latency);
+    for (size_t c = 0; c < outChannels; ++c) {
+      const T* src = outPtrs[c];
+      double* dst = result.output[c].data();
+      for (int64_t j = first; j < pos + static_cast<int64_t>(n); ++j) dst[j - latency] = static_cast<double>(src[j - pos]);
+    }
+
+    // The harness records every callback; keep that record from growing over a long file.
+    if (++blocksSinceClear == 4096) {
+      plugin_->clearCalls();
+      blocksSinceClear = 0;
+    }
+    if (options.progress && pos >= nextProgress) {
+      options.progress(static_cast<double>(pos) / static_cast<double>(total));
+      nextProgress = pos + progressStep;
+    }
+  }
+  if (options.progress) options.progress(1.0);
+  result.processSeconds = std::chrono::duration<double>(inside).count();
+}
+
+}  // namespace orv::render

@@ -1,0 +1,68 @@
+// One plug-in instance driven through an offline render: load, configure, process, close.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/orv-render/audio_io.h"
+#include "tools/vsthost/vsthost.h"
+
+namespace orv::render {
+
+class Session {
+ public:
+  // Loads the module and creates the instance, then effOpen. Throws Error.
+  explicit Session(const std::string& pluginPath);
+  ~Session();  // effClose
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  std::string effectName();
+  std::vector<std::string> parameterNames();  // as the plug-in gives them, untrimmed
+  std::vector<std::string> presetNames();
+
+  void setSampleRate(double rate);
+  void setBlockSize(int frames);
+
+  // NAME or INDEX; returns the preset's name. Throws Error for an unknown one.
+  std::string selectPreset(const std::string& nameOrIndex);
+  // "NAME=VALUE" or "INDEX=VALUE", VALUE normalised 0..1. Throws Error.
+  void setParameter(const std::string& assignment);
+
+  std::vector<uint8_t> saveState();
+  void loadState(const std::string& path);  // checks size, marker and product before loading
+
+  // Parameters with their display texts, then the presets.
+  std::string listing();
+
+  // Announces the channel layout and precision, switches processing on, renders the whole
+  // input with the reported latency compensated, switches processing off. The output has the
+  // input's length and channel count. sidechain may be null.
+  struct Options {
+    int block = 64;
+    bool useDouble = false;
+    std::function<void(double done)> progress;  // fraction 0..1, called now and then
+    const volatile int* interrupted = nullptr;  // set by a signal handler to stop early
+  };
+  struct Result {
+    Planar output;
+    int latency = 0;
+    double processSeconds = 0.0;  // time spent inside the plug-in's process calls
+  };
+  Result render(const Planar& input, const Planar* sidechain, const Options& options);
+
+ private:
+  template <typename T>
+  void renderBlocks(const Planar& input, const Planar* sidechain, const Options& options, Result& result);
+  void announceChannels(int mainChannels, bool sidechain);
+  int32_t uniqueId() const;
+
+  std::unique_ptr<vsthost::Library> library_;
+  std::unique_ptr<vsthost::Plugin> plugin_;
+  std::string path_;
+};
+
+}  // namespace orv::render
