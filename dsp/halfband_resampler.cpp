@@ -15,7 +15,10 @@ constexpr int kOddTaps = 64;
 // the odd taps of a half-band filter centred between src[63 + i] and
 // src[64 + i]. Each output is summed in the order of m, as a plain loop
 // would; several outputs are computed side by side so the compiler can use
-// vector registers without reordering any sum.
+// vector registers without reordering any sum. The AVX2 clone (picked at
+// run time) only widens that to four outputs per register: with fused
+// multiply-adds off for this library it gives the same bits.
+__attribute__((target_clones("arch=x86-64-v3", "default")))
 void addSymmetricTaps(const double* src, const double* taps, double* acc, int count) noexcept {
   constexpr int kGroup = 4;
   int i = 0;

@@ -45,10 +45,30 @@ struct ClassicTable {
     for (int i = 0; i < kSize; ++i) t[i] = static_cast<float>(std::pow(static_cast<double>(i), 0.05));
   }
   // v rounded half up, limited to the table.
-  double exponent(double v) const noexcept {
+  int index(double v) const noexcept {
     const double r = v + 0.5;
-    return t[r < kSize - 1.0 ? static_cast<int>(r) : kSize - 1];
+    return r < kSize - 1.0 ? static_cast<int>(r) : kSize - 1;
   }
+  double exponent(double v) const noexcept { return t[index(v)]; }
+
+  // coef^t[index(v)], the same double as std::pow gives. Each power is
+  // computed on first use after the coefficient changed and then looked up,
+  // so a release change costs no burst of power functions.
+  double releasePower(double coef, double v) const noexcept {
+    if (!(coef == powerCoef)) {
+      for (double& p : power) p = -1.0;
+      powerCoef = coef;
+    }
+    const int i = index(v);
+    double p = power[i];
+    if (p < 0.0) power[i] = p = std::pow(coef, static_cast<double>(t[i]));
+    return p;
+  }
+
+ private:
+  // Audio-thread cache: powers of powerCoef, -1 where not yet computed.
+  mutable double powerCoef = -1.0;
+  mutable double power[kSize] = {};
 };
 
 struct EnvelopeSettings {
@@ -92,10 +112,10 @@ inline void followEnvelope(double& envelope, double d, dsp::Biquad& fastFollower
     if (x > env) env += (x - env) * s.attackCoef * fa;
     // Always drifts toward a level-dependent target; weak signals release slower.
     const double v = (3.0 + a) / (1.2 * a);
-    const double e = exact ? std::pow(v, 0.05) : table.exponent(v);
+    const double release = exact ? std::pow(s.releaseCoef, std::pow(v, 0.05)) : table.releasePower(s.releaseCoef, v);
     const double g0 = s.rms ? 0.5 : 0.4;
     const double target = g0 + (1.0 - g0) * x;
-    env += (target - env) * std::pow(s.releaseCoef, e) * fr;
+    env += (target - env) * release * fr;
   }
   envelope = env;
 }
