@@ -292,33 +292,15 @@ double Engine::outputSample(double w, double monitored, double bypass) const noe
 // Input and output meters. The VU needle follows a lowpass of the rectified
 // signal; PPM, over count and holds work as in the mastering compressor.
 void Engine::levelMeter(int ch, double s) noexcept {
-  valdris::MeterFeed& f = feed;
-  const valdris::MeterCoefficients& c = meterCoefs;
-  f.vuLevel[ch] = vuFilter[ch].runPlain(s * 1.4142136 * 1.096 * vuScale);
-  f.ppmLevel[ch] += (s - f.ppmLevel[ch]) * (s > f.ppmLevel[ch] ? c.ppmAttack : c.ppmReturn) + noiseValue;
-  if (s >= 1.0) ++f.overCount[ch];
-  else if (f.overCount[ch] < overThreshold) f.overCount[ch] = 0;  // a completed run waits for the over check
-  if (f.ppmLevel[ch] > f.ppmHold[ch]) {
-    f.ppmHold[ch] = f.ppmLevel[ch];
-    f.ppmHoldAge[ch] = 0;
-  }
-  if (f.vuLevel[ch] > f.vuHold[ch]) {
-    f.vuHold[ch] = f.vuLevel[ch];
-    f.vuHoldAge[ch] = 0;
-  }
+  feed.vuLevel[ch] = vuFilter[ch].runPlain(s * 1.4142136 * 1.096 * vuScale);
+  valdris::updatePeakAndHolds(feed, ch, s, meterCoefs, overThreshold, noiseValue);
 }
 
 // Gain-change meter: Mix scales only what is shown; the VU through its lowpass.
 void Engine::gainMeter(int ch, double gain) noexcept {
-  valdris::MeterFeed& f = feed;
-  const valdris::MeterCoefficients& c = meterCoefs;
   const double v = valdris::gainMeterValue(gain, mixTarget, false, 1.0);
-  f.vuLevel[ch] = vuFilter[ch].runPlain(v);
-  const bool expanding = ratioValue < 1.0;
-  const bool fast = expanding ? v > f.ppmLevel[ch] : f.ppmLevel[ch] > v;
-  f.ppmLevel[ch] += (v - f.ppmLevel[ch]) * (fast ? c.ppmAttack : c.ppmReturn) + noiseValue;
-  valdris::detail::holdGain(f.ppmLevel[ch], f.ppmHold[ch], f.ppmHoldAge[ch]);
-  valdris::detail::holdGain(f.vuLevel[ch], f.vuHold[ch], f.vuHoldAge[ch]);
+  feed.vuLevel[ch] = vuFilter[ch].runPlain(v);
+  valdris::updateGainPeakAndHolds(feed, ch, v, meterCoefs, ratioValue < 1.0, noiseValue);
 }
 
 // ---- Kernels -------------------------------------------------------------------

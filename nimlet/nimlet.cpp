@@ -181,27 +181,7 @@ bool Nimlet::getOutputProperties(int32_t index, vst::VstPinProperties* p) {
 }
 
 bool Nimlet::setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) {
-  struct Row {
-    int32_t ins, outs;
-    ArrangementFlags flags;
-    bool accepted;
-  };
-  // Two in, one out is refused, yet keeps the side-chain pair.
-  static constexpr Row kRows[] = {
-      {1, 1, {false, false, false}, true},
-      {1, 2, {false, true, false}, true},
-      {2, 1, {false, false, true}, false},
-      {2, 2, {true, true, false}, true},
-      {4, 2, {true, true, true}, true},
-  };
-  for (const Row& row : kRows) {
-    if (row.ins == input->numChannels && row.outs == output->numChannels) {
-      flags = row.flags;
-      return row.accepted;
-    }
-  }
-  flags = {true, true, false};
-  return false;
+  return applySpeakerArrangement(input->numChannels, output->numChannels, flags);
 }
 
 bool Nimlet::getEffectName(char* name) {

@@ -7,7 +7,7 @@
 
 #include "nimlet/engine.h"
 #include "nimlet/parameters.h"
-#include "nimlet/source_selection.h"
+#include "valdris/source_selection.h"
 #include "presets/preset_system_effect.h"
 
 namespace orv {

@@ -49,11 +49,10 @@ inline MeterCoefficients meterCoefficients(int source, double sampleRate, double
   return c;
 }
 
-// Input or output level of one channel; s is the sample's magnitude.
-inline void updateLevelMeter(MeterFeed& f, int ch, double s, const MeterCoefficients& c, double vuScale,
-                             double overThreshold, double noise) noexcept {
-  // 1.096 * sqrt 2 turns the rectified mean of a sine into its VU reading.
-  f.vuLevel[ch] += (s * 1.096 * 1.4142136 * vuScale - f.vuLevel[ch]) * c.vu + noise;
+// PPM, over count and holds of one input or output channel, once its VU
+// level is updated; s is the sample's magnitude.
+inline void updatePeakAndHolds(MeterFeed& f, int ch, double s, const MeterCoefficients& c, double overThreshold,
+                               double noise) noexcept {
   f.ppmLevel[ch] += (s - f.ppmLevel[ch]) * (s > f.ppmLevel[ch] ? c.ppmAttack : c.ppmReturn) + noise;
   if (s >= 1.0) ++f.overCount[ch];
   else if (f.overCount[ch] < overThreshold) f.overCount[ch] = 0;  // a completed run waits for the over check
@@ -65,6 +64,14 @@ inline void updateLevelMeter(MeterFeed& f, int ch, double s, const MeterCoeffici
     f.vuHold[ch] = f.vuLevel[ch];
     f.vuHoldAge[ch] = 0;
   }
+}
+
+// Input or output level of one channel; s is the sample's magnitude.
+// 1.096 * sqrt 2 turns the rectified mean of a sine into its VU reading.
+inline void updateLevelMeter(MeterFeed& f, int ch, double s, const MeterCoefficients& c, double vuScale,
+                             double overThreshold, double noise) noexcept {
+  f.vuLevel[ch] += (s * 1.096 * 1.4142136 * vuScale - f.vuLevel[ch]) * c.vu + noise;
+  updatePeakAndHolds(f, ch, s, c, overThreshold, noise);
 }
 
 // The gain a channel shows: the mix scales the change, the limiter adds its own.
@@ -84,15 +91,22 @@ inline void holdGain(double x, double& hold, int32_t& age) noexcept {
 }
 }  // namespace detail
 
-// Gain change of one channel. Compression moves the needle down fast and
-// back slowly; expansion (ratio below 1) the other way round.
-inline void updateGainMeter(MeterFeed& f, int ch, double v, const MeterCoefficients& c, bool expanding,
-                            double noise) noexcept {
-  f.vuLevel[ch] += (v - f.vuLevel[ch]) * c.vu + noise;
+// PPM and holds of one channel's gain change, once its VU level is updated.
+// Compression moves the needle down fast and back slowly; expansion (ratio
+// below 1) the other way round.
+inline void updateGainPeakAndHolds(MeterFeed& f, int ch, double v, const MeterCoefficients& c, bool expanding,
+                                   double noise) noexcept {
   const bool fast = expanding ? v > f.ppmLevel[ch] : f.ppmLevel[ch] > v;
   f.ppmLevel[ch] += (v - f.ppmLevel[ch]) * (fast ? c.ppmAttack : c.ppmReturn) + noise;
   detail::holdGain(f.ppmLevel[ch], f.ppmHold[ch], f.ppmHoldAge[ch]);
   detail::holdGain(f.vuLevel[ch], f.vuHold[ch], f.vuHoldAge[ch]);
+}
+
+// Gain change of one channel; v is the shown gain.
+inline void updateGainMeter(MeterFeed& f, int ch, double v, const MeterCoefficients& c, bool expanding,
+                            double noise) noexcept {
+  f.vuLevel[ch] += (v - f.vuLevel[ch]) * c.vu + noise;
+  updateGainPeakAndHolds(f, ch, v, c, expanding, noise);
 }
 
 // After every call. Ages saturate instead of wrapping after days of running.

@@ -95,23 +95,7 @@ void Valdris::process(T** inputs, T** outputs, int32_t frames) {
     return;
   }
   valdris::Channels<T> io{};
-  if (frames > 0) {
-    // Asked on every call: hosts connect and disconnect pins while running.
-    auto input = [inputs](int i) -> T* { return inputs != nullptr ? inputs[i] : nullptr; };
-    auto output = [outputs](int i) -> T* { return outputs != nullptr ? outputs[i] : nullptr; };
-    io.inL = input(0);
-    io.inR = isInputConnected(1) && input(1) != nullptr && stereoInput ? input(1) : io.inL;
-    io.outL = output(0);
-    io.outR = isOutputConnected(1) && output(1) != nullptr && stereoOutput ? output(1) : io.outL;
-    io.scL = isInputConnected(2) && input(2) != nullptr && fourInputs ? input(2) : io.inL;
-    if (isInputConnected(3) && input(3) != nullptr && fourInputs) io.scR = input(3);
-    else if (isInputConnected(2) && input(2) != nullptr && fourInputs) io.scR = io.scL;  // one side-chain input
-    else io.scR = io.inR;
-    if (!engine.externalSidechain()) {
-      io.scL = io.inL;
-      io.scR = io.inR;
-    }
-  }
+  if (frames > 0) io = selectSources(*this, inputs, outputs, flags, engine.externalSidechain());
   engine.process(io, frames);
 }
 
@@ -191,32 +175,7 @@ bool Valdris::getOutputProperties(int32_t index, vst::VstPinProperties* p) {
 }
 
 bool Valdris::setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) {
-  const int32_t ins = input->numChannels;
-  const int32_t outs = output->numChannels;
-  struct Accepted {
-    int32_t ins, outs;
-    bool fourInputs, stereoInput, stereoOutput;
-  };
-  static constexpr Accepted kAccepted[] = {
-      {1, 1, false, false, false},
-      {1, 2, false, false, true},
-      {2, 2, false, true, true},
-      {4, 2, true, true, true},
-  };
-  for (const Accepted& a : kAccepted) {
-    if (a.ins == ins && a.outs == outs) {
-      fourInputs = a.fourInputs;
-      stereoInput = a.stereoInput;
-      stereoOutput = a.stereoOutput;
-      return true;
-    }
-  }
-  // Refused. Two in, one out keeps the side-chain pair but drops stereo.
-  const bool twoToOne = ins == 2 && outs == 1;
-  fourInputs = twoToOne;
-  stereoInput = !twoToOne;
-  stereoOutput = !twoToOne;
-  return false;
+  return applySpeakerArrangement(input->numChannels, output->numChannels, flags);
 }
 
 bool Valdris::getEffectName(char* name) {

@@ -9,6 +9,7 @@
 #include "valdris/engine.h"
 #include "valdris/meter_feed.h"
 #include "valdris/parameters.h"
+#include "valdris/source_selection.h"
 
 namespace orv {
 
@@ -43,7 +44,7 @@ class Valdris : public CPresetSystemEffect {
 
   // For the editor.
   virtual float getPhysicalValue(int32_t index);
-  virtual bool isSideChainAvailable() { return fourInputs; }
+  virtual bool isSideChainAvailable() { return flags.fourInputs; }
   virtual float getLatencyMs();
   virtual float getLatencySamples() { return static_cast<float>(kLatencySamples); }
 
@@ -60,9 +61,7 @@ class Valdris : public CPresetSystemEffect {
   void process(T** inputs, T** outputs, int32_t frames);
 
   float raw[valdris::kNumParamIndices] = {};
-  bool fourInputs = true;
-  bool stereoInput = true;
-  bool stereoOutput = true;
+  ArrangementFlags flags;
   bool allocationFailed = false;
 
   valdris::Engine engine;

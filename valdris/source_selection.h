@@ -17,6 +17,32 @@ struct ArrangementFlags {
   bool fourInputs = true;
 };
 
+// Takes a host's proposed channel counts: accepted layouts set the flags the
+// processing reads; two in, one out is refused yet keeps the side-chain pair;
+// anything else is refused and keeps stereo without the side chain.
+inline bool applySpeakerArrangement(int32_t inputs, int32_t outputs, ArrangementFlags& flags) {
+  struct Rule {
+    int32_t inputs, outputs;
+    ArrangementFlags flags;  // stereoInput, stereoOutput, fourInputs
+    bool accepted;
+  };
+  static constexpr Rule kRules[] = {
+      {1, 1, {false, false, false}, true},
+      {1, 2, {false, true, false}, true},
+      {2, 1, {false, false, true}, false},
+      {2, 2, {true, true, false}, true},
+      {4, 2, {true, true, true}, true},
+  };
+  for (const Rule& rule : kRules) {
+    if (rule.inputs == inputs && rule.outputs == outputs) {
+      flags = rule.flags;
+      return rule.accepted;
+    }
+  }
+  flags = {true, true, false};
+  return false;
+}
+
 // Asked on every call: hosts connect and disconnect pins while running.
 template <typename T>
 valdris::Channels<T> selectSources(AudioEffect& effect, T** inputs, T** outputs, const ArrangementFlags& flags,
