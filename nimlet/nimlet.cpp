@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host_answers.h"
 #include "nimlet/factory_presets.h"
 #include "platform/message_box.h"
 #include "valdris/meter_settings.h"
@@ -117,15 +118,7 @@ void Nimlet::setParameter(int32_t index, float value) {
     raw[index] = index == kOverIndicator ? valdris::overIndicatorStep(value) : value;
     engine.setParameter(index, raw[index]);
   }
-
-  if (!loadingPreset) {
-    CPresetSystemEffect::setParameter(index, value);
-    // Power is one state shared by every preset.
-    if (index == kPower && presets != nullptr)
-      for (int slot = 0; slot < kNumPresets; ++slot) presets[slot].values[kPower] = value;
-  }
-
-  if (editor != nullptr) editor->setParameter(index, value);
+  storeAndForward(index, value);
 }
 
 float Nimlet::getParameter(int32_t index) {
@@ -144,40 +137,32 @@ void Nimlet::getParameterDisplay(int32_t index, char* text) {
 void Nimlet::getParameterName(int32_t index, char* text) { parameterName(index, text); }
 
 bool Nimlet::getParameterProperties(int32_t index, vst::VstParameterProperties* p) {
+  int32_t propertyFlags;
   float step;
   switch (steppingOf(index)) {
     case Stepping::toggle:
-      p->flags = vst::kVstParameterIsSwitch | vst::kVstParameterUsesFloatStep;
+      propertyFlags = vst::kVstParameterIsSwitch | vst::kVstParameterUsesFloatStep;
       step = 1.0f;
       break;
     case Stepping::threeWay:
-      p->flags = vst::kVstParameterUsesFloatStep;
+      propertyFlags = vst::kVstParameterUsesFloatStep;
       step = 0.5f;
       break;
     default:
       return false;
   }
-  p->stepFloat = p->smallStepFloat = p->largeStepFloat = step;
   char name[vst::kVstMaxLabelLen] = {};
   parameterName(index, name);
-  std::memcpy(p->label, name, sizeof p->label);
-  std::memcpy(p->shortLabel, name, 7);
-  p->shortLabel[7] = '\0';
+  describeSteppedParameter(propertyFlags, step, name, p);
   return true;
 }
 
 bool Nimlet::getInputProperties(int32_t index, vst::VstPinProperties* p) {
-  if (index < 0 || index > 1) return false;
-  std::snprintf(p->label, sizeof p->label, "My %1d In", index + 1);
-  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
-  return true;
+  return describeMainPin(index, false, p);
 }
 
 bool Nimlet::getOutputProperties(int32_t index, vst::VstPinProperties* p) {
-  if (index < 0 || index > 1) return false;
-  std::snprintf(p->label, sizeof p->label, "My %1d Out", index + 1);
-  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
-  return true;
+  return describeMainPin(index, true, p);
 }
 
 bool Nimlet::setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) {
@@ -190,7 +175,7 @@ bool Nimlet::getEffectName(char* name) {
 }
 
 bool Nimlet::getVendorString(char* text) {
-  std::strcpy(text, "www.orv-acoustics.com");
+  std::strcpy(text, kVendorString);
   return true;
 }
 

@@ -75,6 +75,15 @@ void CPresetSystemEffect::setParameter(int32_t index, float value) {
     presets[presetIndex].values[index] = value;
 }
 
+void CPresetSystemEffect::storeAndForward(int32_t index, float value) {
+  if (!loadingPreset) {
+    CPresetSystemEffect::setParameter(index, value);
+    if (index == 0 && presets != nullptr)
+      for (int slot = 0; slot < kNumPresets; ++slot) presets[slot].values[0] = value;
+  }
+  if (editor != nullptr) editor->setParameter(index, value);
+}
+
 void CPresetSystemEffect::setProgramName(char* name) {
   if (presets == nullptr) return;
   char truncated[kPresetNameSize + 1] = {};

@@ -67,6 +67,10 @@ class CPresetSystemEffect : public AudioEffectX {
 
  protected:
   bool isLoadingPreset() const { return loadingPreset; }
+  // What every product's setter does after deriving its engine values: the
+  // value lands in the current preset unless a preset is being applied
+  // (parameter 0, Power, in all of them), then the editor hears of it.
+  void storeAndForward(int32_t index, float value);
 
   const FactoryPreset* factoryPresets;
   Preset* presets = nullptr;

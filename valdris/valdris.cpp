@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host_answers.h"
 #include "platform/allocation.h"
 #include "platform/message_box.h"
 #include "valdris/factory_presets.h"
@@ -114,15 +115,7 @@ void Valdris::setParameter(int32_t index, float value) {
     // The side-chain balance swaps sides between compression and expansion.
     if (index == kRatio) setParameter(kTilt, raw[kTilt]);
   }
-
-  if (!loadingPreset) {
-    CPresetSystemEffect::setParameter(index, value);
-    // Power is one state shared by every preset.
-    if (index == kPower && presets != nullptr)
-      for (int slot = 0; slot < kNumPresets; ++slot) presets[slot].values[kPower] = value;
-  }
-
-  if (editor != nullptr) editor->setParameter(index, value);
+  storeAndForward(index, value);
 }
 
 float Valdris::getParameter(int32_t index) {
@@ -141,37 +134,29 @@ void Valdris::getParameterDisplay(int32_t index, char* text) {
 void Valdris::getParameterName(int32_t index, char* text) { parameterName(index, text); }
 
 bool Valdris::getParameterProperties(int32_t index, vst::VstParameterProperties* p) {
+  int32_t propertyFlags;
   float step;
   if (isSwitchParameter(index)) {
-    p->flags = vst::kVstParameterIsSwitch | vst::kVstParameterUsesFloatStep;
+    propertyFlags = vst::kVstParameterIsSwitch | vst::kVstParameterUsesFloatStep;
     step = 1.0f;
   } else if (index == kMeters) {
-    p->flags = vst::kVstParameterUsesFloatStep;
+    propertyFlags = vst::kVstParameterUsesFloatStep;
     step = 0.5f;
   } else {
     return false;
   }
-  p->stepFloat = p->smallStepFloat = p->largeStepFloat = step;
   char name[vst::kVstMaxLabelLen] = {};
   parameterName(index, name);
-  std::memcpy(p->label, name, sizeof p->label);
-  std::memcpy(p->shortLabel, name, 7);
-  p->shortLabel[7] = '\0';
+  describeSteppedParameter(propertyFlags, step, name, p);
   return true;
 }
 
 bool Valdris::getInputProperties(int32_t index, vst::VstPinProperties* p) {
-  if (index < 0 || index > 1) return false;
-  std::snprintf(p->label, sizeof p->label, "My %1d In", index + 1);
-  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
-  return true;
+  return describeMainPin(index, false, p);
 }
 
 bool Valdris::getOutputProperties(int32_t index, vst::VstPinProperties* p) {
-  if (index < 0 || index > 1) return false;
-  std::snprintf(p->label, sizeof p->label, "My %1d Out", index + 1);
-  p->flags = vst::kVstPinIsActive | vst::kVstPinIsStereo;
-  return true;
+  return describeMainPin(index, true, p);
 }
 
 bool Valdris::setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) {
@@ -184,7 +169,7 @@ bool Valdris::getEffectName(char* name) {
 }
 
 bool Valdris::getVendorString(char* text) {
-  std::strcpy(text, "www.orv-acoustics.com");
+  std::strcpy(text, kVendorString);
   return true;
 }
 
