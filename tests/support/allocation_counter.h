@@ -1,0 +1,13 @@
+// Counts calls of malloc, calloc, realloc, free and operator new/delete while
+// switched on, to show code allocates nothing. Linking this replaces the
+// process's allocation functions, so it cannot share an executable with the
+// sanitizers' allocators.
+#pragma once
+
+namespace orv::testing {
+
+void startCountingAllocations();
+// Stops counting; returns the calls seen since the start.
+int stopCountingAllocations();
+
+}  // namespace orv::testing
