@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/vst_abi.h"
+#include "tests/support/scoped_config_home.h"
 #include "tools/vsthost/vsthost.h"
 
 namespace valdris_test {
@@ -101,19 +102,9 @@ inline bool sameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof a) =
 class ValdrisTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "valdris-itest-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
-    const std::string config = (home_ / ".config").string();
-    setenv("HOME", home_.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ASSERT_TRUE(configHome_.ok());
     std::string error;
     ASSERT_NE(library(&error), nullptr) << ORV_VALDRIS_PLUGIN_PATH << ": " << error;
-  }
-
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(home_, ignored);
   }
 
  public:
@@ -125,7 +116,7 @@ class ValdrisTest : public ::testing::Test {
   }
 
  protected:
-  std::filesystem::path home_;
+  orv::testing::ScopedConfigHome configHome_;
 };
 
 }  // namespace valdris_test

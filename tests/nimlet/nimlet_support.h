@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/vst_abi.h"
+#include "tests/support/scoped_config_home.h"
 #include "tools/vsthost/vsthost.h"
 
 namespace nimlet_test {
@@ -28,21 +29,11 @@ inline constexpr size_t kPresetSize = 160;
 inline constexpr size_t kPresetsOffset = 32;
 inline constexpr size_t kNameSize = 24;
 
-// Points HOME and XDG_CONFIG_HOME at a fresh folder for the test's lifetime.
+// Every test gets its own config folder.
 class PrivateHome : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "nimlet-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
-    setenv("HOME", home_.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home_ / ".config").c_str(), 1);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(home_, ignored);
-  }
-  std::filesystem::path home_;
+  void SetUp() override { ASSERT_TRUE(configHome_.ok()); }
+  orv::testing::ScopedConfigHome configHome_;
 };
 
 #ifdef ORV_NIMLET_PLUGIN_PATH

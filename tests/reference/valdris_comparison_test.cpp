@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/reference/valdris_reference.h"
+#include "tests/support/scoped_config_home.h"
 #include "valdris/factory_presets.h"
 #include "valdris/meter_feed.h"
 #include "valdris/parameters.h"
@@ -34,17 +35,11 @@ constexpr double kTolerance = 1e-6;
 // Instances read and write meter settings: keep them in a private folder.
 class PrivateHome : public ::testing::Environment {
  public:
-  void SetUp() override {
-    char pattern[] = "/tmp/orv-reference-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home_ = pattern;
-    setenv("XDG_CONFIG_HOME", (home_ + "/.config").c_str(), 1);
-    setenv("HOME", home_.c_str(), 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(home_); }
+  void SetUp() override { home_ = std::make_unique<orv::testing::ScopedConfigHome>(); }
+  void TearDown() override { home_.reset(); }
 
  private:
-  std::string home_;
+  std::unique_ptr<orv::testing::ScopedConfigHome> home_;
 };
 [[maybe_unused]] ::testing::Environment* const kPrivateHome = ::testing::AddGlobalTestEnvironment(new PrivateHome);
 

@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/allocation.h"
+#include "tests/support/scoped_config_home.h"
 #include "platform/registry.h"
 #include "valdris/meter_settings.h"
 #include "valdris/valdris.h"
@@ -30,17 +29,8 @@ intptr_t host(vst::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
 // Each test gets its own config folder, so stored settings never leak between tests.
 class ValdrisModel : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/orv-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home = pattern;
-    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
-  }
-  void TearDown() override {
-    orv::platform::failAllocationsAfter(-1);
-    std::filesystem::remove_all(home);
-  }
+  void SetUp() override { ASSERT_TRUE(configHome.ok()); }
+  void TearDown() override { orv::platform::failAllocationsAfter(-1); }
 
   static void store(const char* name, const void* data, uint32_t size) {
     auto key = orv::platform::RegistryKey::create(kMeterKey);
@@ -53,7 +43,7 @@ class ValdrisModel : public ::testing::Test {
     return key && key.query(name, orv::platform::RegType::binary, &value, size) && size == sizeof value;
   }
 
-  std::string home;
+  orv::testing::ScopedConfigHome configHome;
 };
 
 struct ForwardLog {
