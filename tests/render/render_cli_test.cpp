@@ -92,8 +92,9 @@ class RenderCli : public ::testing::Test {
 
   Outcome render(const std::vector<std::string>& args) {
     std::string command = quote(ORV_RENDER_PATH);
-    for (const auto& a : args) command += " " + quote(a);
-    command += " >" + quote(file("stdout.txt").string()) + " 2>" + quote(file("stderr.txt").string()) + " </dev/null";
+    for (const auto& a : args) command.append(" ").append(quote(a));
+    command.append(" >").append(quote(file("stdout.txt").string()));
+    command.append(" 2>").append(quote(file("stderr.txt").string())).append(" </dev/null");
     Outcome run;
     const int raw = std::system(command.c_str());
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

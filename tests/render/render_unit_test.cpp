@@ -2,7 +2,9 @@
 // signals whose levels are known exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "tools/orv-render/analysis.h"
@@ -51,6 +53,79 @@ TEST(RenderLevels, TruePeakFindsThePeakBetweenSamples) {
   const Levels levels = measureLevels(audio, 48000);
   EXPECT_NEAR(levels.samplePeakDb, -6.02 - 3.01, 0.01);
   EXPECT_NEAR(levels.truePeakDb, -6.02, 0.1);
+}
+
+// The definition, plainly: every interpolated point over the signal padded with silence.
+double plainTruePeak(const std::vector<double>& x) {
+  const auto& taps = truePeakTaps();
+  const auto n = static_cast<int64_t>(x.size());
+  const auto at = [&](int64_t i) { return i >= 0 && i < n ? x[static_cast<size_t>(i)] : 0.0; };
+  double peak = 0.0;
+  for (int64_t k = -8; k < n + 8; ++k) {
+    peak = std::max(peak, std::fabs(at(k)));
+    for (int p = 1; p < 4; ++p) {
+      double y = 0.0;
+      for (int t = 0; t < 16; ++t) y += at(k + t - 7) * taps[p][t];
+      peak = std::max(peak, std::fabs(y));
+    }
+  }
+  return peak;
+}
+
+// Noise with hard edges and a burst near each end, where the padding and the piece joins matter.
+std::vector<double> edgy(size_t n, uint32_t seed) {
+  std::vector<double> x(n);
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const double noise = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    x[i] = (i < 40 || i + 40 >= n ? 0.9 : 0.2) * noise;
+  }
+  return x;
+}
+
+// Fed whole or in pieces of any size, the meter finds what the plain definition finds.
+TEST(RenderLevels, TruePeakInPiecesMatchesThePlainDefinition) {
+  for (size_t n : {1u, 5u, 17u, 31u, 1000u, 20000u}) {
+    const std::vector<double> x = edgy(n, static_cast<uint32_t>(n));
+    const double expected = plainTruePeak(x);
+    EXPECT_DOUBLE_EQ(truePeak(x), expected) << n << " samples";
+    for (size_t piece : {1u, 7u, 32u, 8193u}) {
+      TruePeakMeter meter;
+      for (size_t at = 0; at < n; at += piece) meter.add(x.data() + at, std::min(piece, n - at));
+      EXPECT_DOUBLE_EQ(meter.finish(), expected) << n << " samples in pieces of " << piece;
+    }
+  }
+}
+
+// Every level, and the gain change, come out the same however the frames are cut up.
+TEST(RenderLevels, MetersFedInPiecesAgreeWithTheWholeSignal) {
+  const int rate = 8000;
+  Planar audio = sine(2, rate, 4.0, 440.0, 0.5);
+  audio[1] = edgy(audio[1].size(), 7);
+  const Levels whole = measureLevels(audio, rate);
+  const GainChange wholeGain = measureGainChange(audio, audio, rate);
+  std::vector<double> interleaved;
+  for (size_t i = 0; i < audio[0].size(); ++i) interleaved.insert(interleaved.end(), {audio[0][i], audio[1][i]});
+  LevelMeter meter(2, rate);
+  GainChangeMeter gain(rate, 2, 2);
+  const size_t frames = audio[0].size();
+  // Input and output at different paces, as the render thread and the reader deliver them.
+  for (size_t at = 0, piece = 1; at < frames; at += piece, piece = piece * 3 + 1) {
+    const size_t n = std::min(piece, frames - at);
+    meter.add(interleaved.data() + 2 * at, n);
+    gain.addInput(interleaved.data() + 2 * at, n);
+  }
+  for (size_t at = 0; at < frames; at += 999) gain.addOutput(interleaved.data() + 2 * at, std::min<size_t>(999, frames - at));
+  const Levels pieces = meter.finish();
+  EXPECT_DOUBLE_EQ(pieces.samplePeakDb, whole.samplePeakDb);
+  EXPECT_DOUBLE_EQ(pieces.truePeakDb, whole.truePeakDb);
+  EXPECT_NEAR(pieces.rmsDb, whole.rmsDb, 1e-9);
+  EXPECT_DOUBLE_EQ(pieces.integratedLufs, whole.integratedLufs);
+  EXPECT_DOUBLE_EQ(pieces.loudnessRangeLu, whole.loudnessRangeLu);
+  const GainChange g = gain.finish();
+  ASSERT_EQ(g.db.size(), wholeGain.db.size());
+  ASSERT_EQ(g.db.size(), 40u);
+  for (size_t w = 0; w < g.db.size(); ++w) EXPECT_NEAR(g.db[w], 0.0, 1e-9) << "window " << w;
 }
 
 TEST(RenderLevels, SilenceHasNoLevels) {

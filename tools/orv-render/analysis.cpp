@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <vector>
 
 namespace orv::render {
 
@@ -60,101 +61,203 @@ const Interpolator& interpolator() {
 
 }  // namespace
 
-double truePeak(const std::vector<double>& x) {
-  const auto& ip = interpolator();
-  const auto n = static_cast<int64_t>(x.size());
-  double peak = 0.0;
-  for (double s : x) peak = std::max(peak, std::fabs(s));
-
-  constexpr int64_t kBlock = 32;
-  const auto at = [&](int64_t i) { return i >= 0 && i < n ? x[i] : 0.0; };
-  // Interpolated values are bounded by the local sample peak times gainBound, so blocks that
-  // cannot beat the peak found so far are skipped: most of a programme is.
-  for (int64_t start = -kHalf; start < n + kHalf; start += kBlock) {
-    const int64_t end = std::min(start + kBlock, n + kHalf);
-    double local = 0.0;
-    for (int64_t i = start - kHalf; i < end + kHalf; ++i) local = std::max(local, std::fabs(at(i)));
-    if (local * ip.gainBound <= peak) continue;
-    for (int64_t k = start; k < end; ++k) {
-      for (int p = 1; p < kPhases; ++p) {
-        double y = 0.0;
-        for (int i = 0; i < kTaps; ++i) y += at(k + i - (kHalf - 1)) * ip.taps[p][i];
-        peak = std::max(peak, std::fabs(y));
-      }
-    }
-  }
-  return peak;
+const std::array<std::array<double, 16>, 4>& truePeakTaps() {
+  static_assert(kTaps == 16 && kPhases == 4);
+  return interpolator().taps;
 }
 
-Levels measureLevels(const Planar& audio, int rate) {
-  Levels levels;
-  const auto channels = static_cast<unsigned>(audio.size());
-  const size_t frames = audio.empty() ? 0 : audio[0].size();
+// Points are computed in runs of kRun consecutive positions, tap by tap, so each point's sum
+// keeps the order of a plain loop while the compiler vectorises across the run.
+constexpr size_t kRun = 32;
+constexpr size_t kHistory = kTaps - 1;
+constexpr size_t kPiece = 8192;  // samples measured per pass; bounds work_
 
-  double peak = 0.0, tp = 0.0, sumSquares = 0.0;
-  for (const auto& channel : audio) {
-    for (double s : channel) {
-      peak = std::max(peak, std::fabs(s));
-      sumSquares += s * s;
-    }
-    tp = std::max(tp, truePeak(channel));
+TruePeakMeter::TruePeakMeter() : work_(kHistory, 0.0) {
+  work_.reserve(kHistory + kPiece);
+}
+
+void TruePeakMeter::add(const double* samples, size_t count) {
+  while (count > 0) {
+    const size_t n = std::min(count, kPiece);
+    work_.insert(work_.end(), samples, samples + n);
+    run(n);
+    work_.erase(work_.begin(), work_.end() - kHistory);
+    samples += n;
+    count -= n;
   }
-  levels.samplePeakDb = toDb(peak);
-  levels.truePeakDb = toDb(tp);
-  levels.rmsDb = frames ? toDb(std::sqrt(sumSquares / static_cast<double>(frames * channels))) : kMinusInf;
+}
 
+// Window j spans work_[j .. j + kTaps): the point between its samples 7 and 8. Each window whose
+// last sample is new is measured once, so over the signal and its zero padding (kHalf samples
+// each side) every point is measured exactly once.
+void TruePeakMeter::run(size_t count) {
+  const auto& ip = interpolator();
+  const double* w = work_.data();
+  double peak = peak_;
+  for (size_t i = kHistory; i < kHistory + count; ++i) peak = std::max(peak, std::fabs(w[i]));
+  for (size_t first = 0; first < count; first += kRun) {
+    const size_t n = std::min(kRun, count - first);
+    // Interpolated values are bounded by the local sample peak times gainBound, so runs that
+    // cannot beat the peak found so far are skipped: most of a programme is.
+    double local = 0.0;
+    for (size_t i = first; i < first + n + kHistory; ++i) local = std::max(local, std::fabs(w[i]));
+    if (local * ip.gainBound <= peak) continue;
+    for (int p = 1; p < kPhases; ++p) {
+      double y[kRun] = {};
+      for (int t = 0; t < kTaps; ++t) {
+        const double tap = ip.taps[p][t];
+        const double* x = w + first + t;
+        for (size_t k = 0; k < kRun; ++k) y[k] += x[k] * tap;
+      }
+      for (size_t k = 0; k < n; ++k) peak = std::max(peak, std::fabs(y[k]));
+    }
+  }
+  peak_ = peak;
+}
+
+double TruePeakMeter::finish() {
+  // The last points reach kHalf samples past the end, into silence.
+  const std::array<double, kTaps> silence{};
+  add(silence.data(), silence.size());
+  return peak_;
+}
+
+double truePeak(const std::vector<double>& x) {
+  TruePeakMeter meter;
+  meter.add(x.data(), x.size());
+  return meter.finish();
+}
+
+LevelMeter::LevelMeter(int channels, int rate)
+    : channels_(channels),
+      loudness_(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
+                             EBUR128_MODE_I | EBUR128_MODE_LRA)),
+      truePeaks_(static_cast<size_t>(channels)) {}
+
+LevelMeter::~LevelMeter() {
+  if (loudness_) ebur128_destroy(&loudness_);
+}
+
+void LevelMeter::add(const double* interleaved, size_t frames) {
+  const size_t samples = frames * static_cast<size_t>(channels_);
+  double peak = peak_, sum = sumSquares_;
+  for (size_t i = 0; i < samples; ++i) {
+    const double s = interleaved[i];
+    peak = std::max(peak, std::fabs(s));
+    sum += s * s;
+  }
+  peak_ = peak;
+  sumSquares_ = sum;
+  frames_ += frames;
+  if (channels_ == 1) {
+    truePeaks_[0].add(interleaved, frames);
+  } else {
+    channel_.resize(frames);
+    for (int c = 0; c < channels_; ++c) {
+      for (size_t i = 0; i < frames; ++i) channel_[i] = interleaved[i * static_cast<size_t>(channels_) + c];
+      truePeaks_[static_cast<size_t>(c)].add(channel_.data(), frames);
+    }
+  }
+  if (loudness_) ebur128_add_frames_double(loudness_, interleaved, frames);
+}
+
+Levels LevelMeter::finish() {
+  Levels levels;
+  double tp = 0.0;
+  for (auto& meter : truePeaks_) tp = std::max(tp, meter.finish());
+  levels.samplePeakDb = toDb(peak_);
+  levels.truePeakDb = toDb(tp);
+  levels.rmsDb = frames_ ? toDb(std::sqrt(sumSquares_ / static_cast<double>(frames_ * static_cast<uint64_t>(channels_))))
+                         : kMinusInf;
   levels.integratedLufs = kMinusInf;
   levels.loudnessRangeLu = 0.0;
-  std::unique_ptr<ebur128_state, void (*)(ebur128_state*)> state(
-      ebur128_init(channels, static_cast<unsigned long>(rate), EBUR128_MODE_I | EBUR128_MODE_LRA),
-      [](ebur128_state* s) { ebur128_destroy(&s); });
-  if (!state) return levels;
-  constexpr size_t kChunk = 4096;
-  std::vector<double> interleaved(kChunk * channels);
-  for (size_t start = 0; start < frames; start += kChunk) {
-    const size_t n = std::min(kChunk, frames - start);
-    for (size_t i = 0; i < n; ++i) {
-      for (unsigned c = 0; c < channels; ++c) interleaved[i * channels + c] = audio[c][start + i];
-    }
-    ebur128_add_frames_double(state.get(), interleaved.data(), n);
-  }
+  if (!loudness_) return levels;
   double value = 0.0;
-  if (ebur128_loudness_global(state.get(), &value) == EBUR128_SUCCESS && std::isfinite(value)) {
+  if (ebur128_loudness_global(loudness_, &value) == EBUR128_SUCCESS && std::isfinite(value)) {
     levels.integratedLufs = value;
   }
-  if (ebur128_loudness_range(state.get(), &value) == EBUR128_SUCCESS && std::isfinite(value)) {
+  if (ebur128_loudness_range(loudness_, &value) == EBUR128_SUCCESS && std::isfinite(value)) {
     levels.loudnessRangeLu = value;
   }
   return levels;
 }
 
-GainChange measureGainChange(const Planar& input, const Planar& output, int rate) {
+namespace {
+
+// Planar audio in interleaved pieces, for the meters.
+template <typename Feed>
+void interleavedPieces(const Planar& audio, Feed&& feed) {
+  constexpr size_t kChunk = 4096;
+  const size_t channels = audio.size();
+  const size_t frames = audio.empty() ? 0 : audio[0].size();
+  std::vector<double> piece(kChunk * channels);
+  for (size_t start = 0; start < frames; start += kChunk) {
+    const size_t n = std::min(kChunk, frames - start);
+    for (size_t i = 0; i < n; ++i) {
+      for (size_t c = 0; c < channels; ++c) piece[i * channels + c] = audio[c][start + i];
+    }
+    feed(piece.data(), n);
+  }
+}
+
+}  // namespace
+
+Levels measureLevels(const Planar& audio, int rate) {
+  LevelMeter meter(static_cast<int>(audio.size()), rate);
+  interleavedPieces(audio, [&](const double* piece, size_t n) { meter.add(piece, n); });
+  return meter.finish();
+}
+
+GainChangeMeter::GainChangeMeter(int rate, int inputChannels, int outputChannels)
+    : rate_(rate),
+      inputChannels_(inputChannels),
+      outputChannels_(outputChannels),
+      window_(std::max<size_t>(1, static_cast<size_t>(std::lround(0.1 * rate)))) {}
+
+void GainChangeMeter::add(const double* interleaved, size_t frames, int channels, std::vector<double>& sums,
+                          size_t& position) {
+  const auto width = static_cast<size_t>(channels);
+  size_t done = 0;
+  while (done < frames) {
+    const size_t window = position / window_;
+    const size_t n = std::min(frames - done, window_ - position % window_);
+    if (sums.size() <= window) sums.resize(window + 1, 0.0);
+    double sum = sums[window];
+    const double* x = interleaved + done * width;
+    for (size_t i = 0; i < n * width; ++i) sum += x[i] * x[i];
+    sums[window] = sum;
+    done += n;
+    position += n;
+  }
+}
+
+GainChange GainChangeMeter::finish() const {
   GainChange result;
-  const size_t window = std::max<size_t>(1, static_cast<size_t>(std::lround(result.windowSeconds * rate)));
-  const size_t frames = std::min(input[0].size(), output[0].size());
-  for (size_t start = 0; start < frames; start += window) {
-    const size_t end = std::min(start + window, frames);
-    double in = 0.0, out = 0.0;
-    for (const auto& c : input) {
-      for (size_t i = start; i < end; ++i) in += c[i] * c[i];
-    }
-    for (const auto& c : output) {
-      for (size_t i = start; i < end; ++i) out += c[i] * c[i];
-    }
+  const size_t frames = std::min(inFrames_, outFrames_);
+  for (size_t start = 0; start < frames; start += window_) {
+    const size_t end = std::min(start + window_, frames);
+    const size_t w = start / window_;
     const double count = static_cast<double>(end - start);
-    const double inDb = toDb(std::sqrt(in / (count * static_cast<double>(input.size()))));
-    const double outDb = toDb(std::sqrt(out / (count * static_cast<double>(output.size()))));
+    const double inDb = toDb(std::sqrt(in_[w] / (count * inputChannels_)));
+    const double outDb = toDb(std::sqrt(out_[w] / (count * outputChannels_)));
     double change = std::numeric_limits<double>::quiet_NaN();
     // A short last window is too noisy to report; it still gets a value for the plot.
     if (inDb >= kSilenceDb) change = std::max(outDb - inDb, -200.0);
     result.db.push_back(change);
-    if (std::isnan(change) || end - start < window / 2) continue;
-    const double at = static_cast<double>(start) / rate;
+    if (std::isnan(change) || end - start < window_ / 2) continue;
+    const double at = static_cast<double>(start) / rate_;
     if (!result.any || change < result.minDb) result.minDb = change, result.minAtSeconds = at;
     if (!result.any || change > result.maxDb) result.maxDb = change, result.maxAtSeconds = at;
     result.any = true;
   }
   return result;
+}
+
+GainChange measureGainChange(const Planar& input, const Planar& output, int rate) {
+  GainChangeMeter meter(rate, static_cast<int>(input.size()), static_cast<int>(output.size()));
+  interleavedPieces(input, [&](const double* piece, size_t n) { meter.addInput(piece, n); });
+  interleavedPieces(output, [&](const double* piece, size_t n) { meter.addOutput(piece, n); });
+  return meter.finish();
 }
 
 namespace {

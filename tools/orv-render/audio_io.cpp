@@ -53,7 +53,7 @@ int majorFromName(const std::string& name) {
 
 }  // namespace
 
-Audio readAudio(const std::string& path) {
+AudioReader::AudioReader(const std::string& path) : path_(path) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (!std::filesystem::exists(status)) throw Error(path + ": no such file");
@@ -72,31 +72,60 @@ Audio readAudio(const std::string& path) {
   }
   if (info.samplerate <= 0) throw Error(path + ": invalid sample rate");
   if (info.frames <= 0) throw Error(path + ": contains no audio");
+  rate_ = info.samplerate;
+  channels_ = info.channels;
+  format_ = info.format;
+  headerFrames_ = info.frames;
+  file_ = file.release();
+}
 
+AudioReader::~AudioReader() {
+  sf_close(static_cast<SNDFILE*>(file_));
+}
+
+size_t AudioReader::read(double* interleaved, size_t frames) {
+  auto* file = static_cast<SNDFILE*>(file_);
+  size_t done = 0;
+  while (done < frames && read_ < headerFrames_ && !ended_) {
+    const auto wanted = static_cast<sf_count_t>(std::min<int64_t>(static_cast<int64_t>(frames - done), headerFrames_ - read_));
+    const sf_count_t got = sf_readf_double(file, interleaved + done * static_cast<size_t>(channels_), wanted);
+    if (got <= 0) {
+      ended_ = true;
+      break;
+    }
+    done += static_cast<size_t>(got);
+    read_ += got;
+  }
+  if (sf_error(file) != SF_ERR_NO_ERROR) throw Error(path_ + ": read error (" + sf_strerror(file) + ")");
+  return done;
+}
+
+void AudioReader::finish() {
+  if (read_ == 0) throw Error(path_ + ": contains no audio");
+  if (read_ < headerFrames_) {
+    std::fprintf(stderr, "orv-render: warning: %s is shorter than its header says (%lld of %lld frames)\n",
+                 path_.c_str(), static_cast<long long>(read_), static_cast<long long>(headerFrames_));
+  }
+}
+
+Audio readAudio(const std::string& path) {
+  AudioReader reader(path);
   Audio audio;
-  audio.rate = info.samplerate;
-  audio.format = info.format;
-  audio.channels.assign(static_cast<size_t>(info.channels), std::vector<double>(static_cast<size_t>(info.frames)));
-  std::vector<double> chunk(static_cast<size_t>(kChunkFrames * info.channels));
-  sf_count_t done = 0;
-  while (done < info.frames) {
-    const sf_count_t got = sf_readf_double(file.get(), chunk.data(), std::min(kChunkFrames, info.frames - done));
-    if (got <= 0) break;
-    for (int c = 0; c < info.channels; ++c) {
+  audio.rate = reader.rate();
+  audio.format = reader.format();
+  const auto channels = static_cast<size_t>(reader.channels());
+  audio.channels.assign(channels, std::vector<double>(static_cast<size_t>(reader.headerFrames())));
+  std::vector<double> chunk(static_cast<size_t>(kChunkFrames) * channels);
+  size_t done = 0;
+  while (const size_t got = reader.read(chunk.data(), static_cast<size_t>(kChunkFrames))) {
+    for (size_t c = 0; c < channels; ++c) {
       double* dst = audio.channels[c].data() + done;
-      for (sf_count_t i = 0; i < got; ++i) dst[i] = chunk[i * info.channels + c];
+      for (size_t i = 0; i < got; ++i) dst[i] = chunk[i * channels + c];
     }
     done += got;
   }
-  for (auto& c : audio.channels) c.resize(static_cast<size_t>(done));
-  if (sf_error(file.get()) != SF_ERR_NO_ERROR) {
-    throw Error(path + ": read error (" + sf_strerror(file.get()) + ")");
-  }
-  if (audio.frames() == 0) throw Error(path + ": contains no audio");
-  if (audio.frames() < info.frames) {
-    std::fprintf(stderr, "orv-render: warning: %s is shorter than its header says (%lld of %lld frames)\n",
-                 path.c_str(), static_cast<long long>(audio.frames()), static_cast<long long>(info.frames));
-  }
+  for (auto& c : audio.channels) c.resize(done);
+  reader.finish();
   return audio;
 }
 
@@ -187,54 +216,80 @@ int32_t quantize(double sample, int bits, uint64_t& clipped) {
   return static_cast<int32_t>(word);
 }
 
-uint64_t writeAudio(const std::string& path, const Planar& audio, int rate, const OutputFormat& format) {
+AudioWriter::AudioWriter(const std::string& path, int rate, int channels, const OutputFormat& format)
+    : path_(path),
+      channels_(channels),
+      format_(format),
+      floatOut_(isFloatSubtype(format.format & SF_FORMAT_SUBMASK)) {
   SF_INFO info{};
   info.samplerate = rate;
-  info.channels = static_cast<int>(audio.size());
+  info.channels = channels;
   info.format = format.format;
-  SndfilePtr file(sf_open(path.c_str(), SFM_WRITE, &info));
+  auto* file = sf_open(path.c_str(), SFM_WRITE, &info);
   if (!file) throw Error(path + ": cannot write (" + sf_strerror(nullptr) + ")");
   // Integers are converted here so the rounding and the clip count are ours; never dithered.
-  sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  file_ = file;
+  (format.intBits ? ints_.resize(static_cast<size_t>(kChunkFrames * channels))
+                  : reals_.resize(static_cast<size_t>(kChunkFrames * channels)));
+}
 
-  const int channels = info.channels;
-  const auto frames = static_cast<sf_count_t>(audio[0].size());
-  const bool floatOut = isFloatSubtype(format.format & SF_FORMAT_SUBMASK);
-  uint64_t clipped = 0;
-  std::vector<int32_t> ints(format.intBits ? static_cast<size_t>(kChunkFrames * channels) : 0);
-  std::vector<double> reals(format.intBits ? 0 : static_cast<size_t>(kChunkFrames * channels));
-  for (sf_count_t start = 0; start < frames; start += kChunkFrames) {
-    const sf_count_t n = std::min(kChunkFrames, frames - start);
+AudioWriter::~AudioWriter() {
+  if (file_) sf_close(static_cast<SNDFILE*>(file_));
+}
+
+void AudioWriter::write(const double* interleaved, size_t frames) {
+  auto* file = static_cast<SNDFILE*>(file_);
+  const auto width = static_cast<size_t>(channels_);
+  for (size_t start = 0; start < frames; start += static_cast<size_t>(kChunkFrames)) {
+    const size_t n = std::min(static_cast<size_t>(kChunkFrames), frames - start);
+    const double* x = interleaved + start * width;
     sf_count_t written = 0;
-    if (format.intBits) {
-      for (sf_count_t i = 0; i < n; ++i) {
-        for (int c = 0; c < channels; ++c) {
-          ints[i * channels + c] = quantize(audio[c][start + i], format.intBits, clipped);
-        }
-      }
-      written = sf_writef_int(file.get(), ints.data(), n);
+    if (format_.intBits) {
+      const int bits = format_.intBits;
+      uint64_t clipped = clipped_;
+      for (size_t i = 0; i < n * width; ++i) ints_[i] = quantize(x[i], bits, clipped);
+      clipped_ = clipped;
+      written = sf_writef_int(file, ints_.data(), static_cast<sf_count_t>(n));
     } else {
-      for (sf_count_t i = 0; i < n; ++i) {
-        for (int c = 0; c < channels; ++c) {
-          double s = audio[c][start + i];
-          if (!std::isfinite(s)) {
-            ++clipped;
-            s = 0.0;
-          } else if (!floatOut && std::fabs(s) > 1.0) {
-            // Lossy and companded encodings cannot carry samples beyond full scale.
-            ++clipped;
-            s = std::clamp(s, -1.0, 1.0);
-          }
-          reals[i * channels + c] = s;
+      for (size_t i = 0; i < n * width; ++i) {
+        double s = x[i];
+        if (!std::isfinite(s)) {
+          ++clipped_;
+          s = 0.0;
+        } else if (!floatOut_ && std::fabs(s) > 1.0) {
+          // Lossy and companded encodings cannot carry samples beyond full scale.
+          ++clipped_;
+          s = std::clamp(s, -1.0, 1.0);
         }
+        reals_[i] = s;
       }
-      written = sf_writef_double(file.get(), reals.data(), n);
+      written = sf_writef_double(file, reals_.data(), static_cast<sf_count_t>(n));
     }
-    if (written != n) throw Error(path + ": write error (" + sf_strerror(file.get()) + ")");
+    if (written != static_cast<sf_count_t>(n)) throw Error(path_ + ": write error (" + sf_strerror(file) + ")");
   }
-  SNDFILE* raw = file.release();
-  if (sf_close(raw) != 0) throw Error(path + ": write error on close");
-  return clipped;
+}
+
+uint64_t AudioWriter::close() {
+  auto* file = static_cast<SNDFILE*>(file_);
+  file_ = nullptr;
+  if (sf_close(file) != 0) throw Error(path_ + ": write error on close");
+  return clipped_;
+}
+
+uint64_t writeAudio(const std::string& path, const Planar& audio, int rate, const OutputFormat& format) {
+  const size_t channels = audio.size();
+  AudioWriter writer(path, rate, static_cast<int>(channels), format);
+  const size_t frames = audio[0].size();
+  std::vector<double> chunk(static_cast<size_t>(kChunkFrames) * channels);
+  for (size_t start = 0; start < frames; start += static_cast<size_t>(kChunkFrames)) {
+    const size_t n = std::min(static_cast<size_t>(kChunkFrames), frames - start);
+    for (size_t i = 0; i < n; ++i) {
+      for (size_t c = 0; c < channels; ++c) chunk[i * channels + c] = audio[c][start + i];
+    }
+    writer.write(chunk.data(), n);
+  }
+  return writer.close();
 }
 
 // ---- PendingFile ----
@@ -272,7 +327,10 @@ PendingFile::PendingFile(std::string finalPath) : finalPath_(std::move(finalPath
   const std::filesystem::path target(finalPath_);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string name = target.filename().string();
+  name.insert(0, 1, '.');
+  name += ".XXXXXX";
+  std::string pattern = (folder / name).string();
   const int fd = mkstemp(pattern.data());
   if (fd < 0) throw Error(finalPath_ + ": cannot create a file in " + folder.string() + ": " + std::strerror(errno));
   // mkstemp makes the file private; the result should get the usual permissions.

@@ -20,6 +20,34 @@ struct Audio {
 // Reads mono or stereo audio. Throws Error with a one-line reason.
 Audio readAudio(const std::string& path);
 
+// Mono or stereo audio read piece by piece, as interleaved frames.
+class AudioReader {
+ public:
+  // Opens and checks the file; throws Error with a one-line reason.
+  explicit AudioReader(const std::string& path);
+  ~AudioReader();
+  AudioReader(const AudioReader&) = delete;
+  AudioReader& operator=(const AudioReader&) = delete;
+
+  int rate() const { return rate_; }
+  int channels() const { return channels_; }
+  int format() const { return format_; }
+  int64_t headerFrames() const { return headerFrames_; }
+  int64_t framesRead() const { return read_; }
+
+  // Fills up to `frames` frames; fewer only at the end of the audio. Throws Error on a read error.
+  size_t read(double* interleaved, size_t frames);
+  // After the last read: throws when the file held no audio, warns when it is shorter than its header.
+  void finish();
+
+ private:
+  std::string path_;
+  void* file_ = nullptr;  // SNDFILE
+  int rate_ = 0, channels_ = 0, format_ = 0;
+  int64_t headerFrames_ = 0, read_ = 0;
+  bool ended_ = false;
+};
+
 struct OutputFormat {
   int format = 0;  // libsndfile major format | subtype
   int intBits = 0;  // 8, 16, 24 or 32 when written as integers by this program; 0 otherwise
@@ -39,6 +67,28 @@ int32_t quantize(double sample, int bits, uint64_t& clipped);
 
 // Writes audio to path (created or truncated) and returns the number of samples clipped on the way.
 uint64_t writeAudio(const std::string& path, const Planar& audio, int rate, const OutputFormat& format);
+
+// The same, piece by piece from interleaved frames.
+class AudioWriter {
+ public:
+  AudioWriter(const std::string& path, int rate, int channels, const OutputFormat& format);  // throws Error
+  ~AudioWriter();
+  AudioWriter(const AudioWriter&) = delete;
+  AudioWriter& operator=(const AudioWriter&) = delete;
+
+  void write(const double* interleaved, size_t frames);  // throws Error
+  uint64_t close();  // completes the file; returns the samples clipped. Throws Error.
+
+ private:
+  std::string path_;
+  void* file_ = nullptr;  // SNDFILE
+  int channels_;
+  OutputFormat format_;
+  bool floatOut_;
+  uint64_t clipped_ = 0;
+  std::vector<int32_t> ints_;
+  std::vector<double> reals_;
+};
 
 // A file made next to its final path and renamed onto it only when complete; removed otherwise.
 class PendingFile {

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "tools/orv-render/analysis.h"
 #include "tools/orv-render/audio_io.h"
 #include "tools/orv-render/error.h"
+#include "tools/orv-render/pipeline.h"
 #include "tools/orv-render/plot.h"
 #include "tools/orv-render/session.h"
 #include "tools/orv-render/text_match.h"
@@ -22,6 +22,8 @@
 namespace {
 
 using namespace orv::render;
+
+constexpr int kChunkFrames = 16384;  // frames per chunk between the threads, rounded up to whole blocks
 
 constexpr const char* kUsage =
     "usage: orv-render PLUGIN.so IN OUT [options]\n"
@@ -171,42 +173,55 @@ int run(const Options& o) {
   const std::string& inPath = o.positional[1];
   const std::string& outPath = o.positional[2];
   const auto t0 = Clock::now();
-  const Audio input = readAudio(inPath);
-  std::optional<Audio> sidechain;
+  AudioReader input(inPath);
+  std::optional<AudioReader> sidechain;
   if (o.sidechain) {
-    sidechain = readAudio(*o.sidechain);
-    if (sidechain->rate != input.rate) {
-      throw Error(*o.sidechain + ": sample rate " + std::to_string(sidechain->rate) + " Hz differs from the input's " +
-                  std::to_string(input.rate) + " Hz");
+    sidechain.emplace(*o.sidechain);
+    if (sidechain->rate() != input.rate()) {
+      throw Error(*o.sidechain + ": sample rate " + std::to_string(sidechain->rate()) + " Hz differs from the input's " +
+                  std::to_string(input.rate()) + " Hz");
     }
   }
-  const int channels = static_cast<int>(input.channels.size());
-  const OutputFormat outFormat = chooseOutputFormat(outPath, input.format, input.rate, channels, o.format, o.bits);
-  const auto t1 = Clock::now();
+  const int channels = input.channels();
+  const OutputFormat outFormat = chooseOutputFormat(outPath, input.format(), input.rate(), channels, o.format, o.bits);
 
   Session session(pluginPath);
-  session.setSampleRate(input.rate);
+  session.setSampleRate(input.rate());
   session.setBlockSize(o.block);
   std::string presetName;
   applySettings(session, o, presetName);
+  const auto t1 = Clock::now();
 
-  const double duration = static_cast<double>(input.frames()) / input.rate;
+  // Everything is written beside its target and renamed only once all of it succeeded.
+  PendingFile audioOut(outPath);
+  RenderPipeline::Setup setup;
+  setup.input = &input;
+  setup.sidechain = sidechain ? &*sidechain : nullptr;
+  setup.outputPath = audioOut.path();
+  setup.format = outFormat;
+  // Chunks of whole blocks, so the plug-in sees the same blocks as from one long buffer.
+  setup.chunkFrames = static_cast<size_t>(o.block) * ((kChunkFrames + o.block - 1) / o.block);
+  setup.envelopes = o.plot.has_value();
+  RenderPipeline pipeline(setup);
+
+  const double duration = static_cast<double>(input.headerFrames()) / input.rate();
   ProgressBar bar(!o.quiet && isatty(STDERR_FILENO) && duration > 5.0, duration);
   Session::Options renderOptions;
   renderOptions.block = o.block;
   renderOptions.useDouble = o.useDouble;
+  renderOptions.expectedFrames = input.headerFrames();
   renderOptions.progress = [&](double done) { bar.update(done); };
   renderOptions.interrupted = &interrupted;
-  // The input's levels are measured on the other core while the plug-in runs.
-  auto inputLevels = std::async(std::launch::async, [&] { return measureLevels(input.channels, input.rate); });
   Session::Result rendered;
+  RenderPipeline::Measured measured;
   try {
-    rendered = session.render(input.channels, sidechain ? &sidechain->channels : nullptr, renderOptions);
+    rendered = session.render(pipeline, channels, sidechain ? sidechain->channels() : 0, renderOptions);
+    bar.finish();
+    measured = pipeline.finish();
   } catch (...) {
     bar.finish();
     throw;
   }
-  bar.finish();
   const auto t2 = Clock::now();
 
   Report report;
@@ -215,24 +230,19 @@ int run(const Options& o) {
   report.outputPath = outPath;
   report.outputFormat = describeFormat(outFormat.format);
   report.preset = presetName;
-  report.rate = input.rate;
+  report.rate = input.rate();
   report.channels = channels;
-  report.frames = input.frames();
+  report.frames = measured.frames;
   report.latency = rendered.latency;
-  // The output is measured while it is written.
-  auto outputLevels = std::async(std::launch::async, [&] { return measureLevels(rendered.output, input.rate); });
-  report.gain = measureGainChange(input.channels, rendered.output, input.rate);
-  const auto t3 = Clock::now();
+  report.input = measured.input;
+  report.output = measured.output;
+  report.gain = std::move(measured.gain);
+  report.clipped = measured.clipped;
 
-  // Everything is written beside its target and renamed only once all of it succeeded.
-  PendingFile audioOut(outPath);
-  report.clipped = writeAudio(audioOut.path(), rendered.output, input.rate, outFormat);
-  report.input = inputLevels.get();
-  report.output = outputLevels.get();
   std::optional<PendingFile> plotOut, stateOut;
   if (o.plot) {
     plotOut.emplace(*o.plot);
-    writePlot(plotOut->path(), input.channels, rendered.output, report);
+    writePlot(plotOut->path(), *measured.inputEnvelope, *measured.outputEnvelope, report);
   }
   if (o.stateOut) {
     stateOut.emplace(*o.stateOut);
@@ -242,7 +252,7 @@ int run(const Options& o) {
   audioOut.commit();
   if (plotOut) plotOut->commit();
   if (stateOut) stateOut->commit();
-  const auto t4 = Clock::now();
+  const auto t3 = Clock::now();
 
   if (report.clipped) {
     std::fprintf(stderr, "orv-render: warning: %llu samples clipped on conversion to %s\n",
@@ -251,10 +261,10 @@ int run(const Options& o) {
   std::fputs((o.json ? formatJson(report) : formatReport(report)).c_str(), stdout);
   if (o.timing) {
     std::fprintf(stderr,
-                 "timing: read %.3f s, render %.3f s (inside the plug-in %.3f s), gain change %.3f s, write and levels %.3f s, "
-                 "total %.3f s\n",
-                 seconds(t0, t1), seconds(t1, t2), rendered.processSeconds, seconds(t2, t3), seconds(t3, t4),
-                 seconds(t0, t4));
+                 "timing: open and load %.3f s, render with reading, levels and writing alongside %.3f s (inside the "
+                 "plug-in %.3f s, waiting for the files %.3f s), plot, state and rename %.3f s, total %.3f s\n",
+                 seconds(t0, t1), seconds(t1, t2), rendered.processSeconds, measured.waitSeconds, seconds(t2, t3),
+                 seconds(t0, t3));
   }
   return 0;
 }

@@ -20,29 +20,10 @@ constexpr double kLeft = 80, kRight = 30;
 constexpr double kWaveTop = 90, kWaveHeight = 400;
 constexpr double kGainTop = 560, kGainHeight = 200;
 
-struct Envelope {
-  std::vector<float> low, high;
-};
+constexpr int kColumns = static_cast<int>(kWidth - kLeft - kRight);
+constexpr int64_t kBucketsPerColumn = 16;
 
-// Per pixel column: smallest and largest sample over all channels.
-Envelope envelope(const Planar& audio, int columns) {
-  Envelope env{std::vector<float>(columns, 0.0f), std::vector<float>(columns, 0.0f)};
-  const size_t frames = audio[0].size();
-  for (int x = 0; x < columns; ++x) {
-    const size_t from = frames * static_cast<size_t>(x) / static_cast<size_t>(columns);
-    const size_t to = std::max(from + 1, frames * static_cast<size_t>(x + 1) / static_cast<size_t>(columns));
-    double lo = 0.0, hi = 0.0;
-    for (const auto& c : audio) {
-      for (size_t i = from; i < to && i < frames; ++i) {
-        lo = std::min(lo, c[i]);
-        hi = std::max(hi, c[i]);
-      }
-    }
-    env.low[x] = static_cast<float>(std::max(lo, -1.2));
-    env.high[x] = static_cast<float>(std::min(hi, 1.2));
-  }
-  return env;
-}
+using Envelope = EnvelopeMeter::Envelope;
 
 double niceStep(double span, int wanted) {
   const double raw = span / wanted;
@@ -69,7 +50,50 @@ std::string fmt(const char* format, double value) {
 
 }  // namespace
 
-void writePlot(const std::string& path, const Planar& input, const Planar& output, const Report& report) {
+EnvelopeMeter::EnvelopeMeter(int channels, int64_t expectedFrames)
+    : channels_(channels), bucket_(static_cast<size_t>(std::max<int64_t>(1, expectedFrames / (kColumns * kBucketsPerColumn)))) {}
+
+void EnvelopeMeter::add(const double* interleaved, size_t frames) {
+  const auto width = static_cast<size_t>(channels_);
+  size_t done = 0;
+  while (done < frames) {
+    const size_t b = frames_ / bucket_;
+    const size_t n = std::min(frames - done, bucket_ - frames_ % bucket_);
+    if (low_.size() <= b) {
+      low_.resize(b + 1, 0.0);
+      high_.resize(b + 1, 0.0);
+    }
+    double lo = low_[b], hi = high_[b];
+    const double* x = interleaved + done * width;
+    for (size_t i = 0; i < n * width; ++i) {
+      lo = std::min(lo, x[i]);
+      hi = std::max(hi, x[i]);
+    }
+    low_[b] = lo;
+    high_[b] = hi;
+    done += n;
+    frames_ += n;
+  }
+}
+
+EnvelopeMeter::Envelope EnvelopeMeter::columns(int count) const {
+  Envelope env{std::vector<float>(count, 0.0f), std::vector<float>(count, 0.0f)};
+  const size_t frames = frames_;
+  for (int x = 0; x < count; ++x) {
+    const size_t from = frames * static_cast<size_t>(x) / static_cast<size_t>(count);
+    const size_t to = std::max(from + 1, frames * static_cast<size_t>(x + 1) / static_cast<size_t>(count));
+    double lo = 0.0, hi = 0.0;
+    for (size_t b = from / bucket_; b < (to + bucket_ - 1) / bucket_ && b < low_.size(); ++b) {
+      lo = std::min(lo, low_[b]);
+      hi = std::max(hi, high_[b]);
+    }
+    env.low[x] = static_cast<float>(std::max(lo, -1.2));
+    env.high[x] = static_cast<float>(std::min(hi, 1.2));
+  }
+  return env;
+}
+
+void writePlot(const std::string& path, const EnvelopeMeter& input, const EnvelopeMeter& output, const Report& report) {
   std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> surface(
       cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight), cairo_surface_destroy);
   std::unique_ptr<cairo_t, void (*)(cairo_t*)> context(cairo_create(surface.get()), cairo_destroy);
@@ -132,9 +156,9 @@ void writePlot(const std::string& path, const Planar& input, const Planar& outpu
     cairo_close_path(cr);
     cairo_fill(cr);
   };
-  const Envelope inEnv = envelope(input, columns);
+  const Envelope inEnv = input.columns(columns);
   drawEnvelope(inEnv, 0.55, 0.55, 0.55, 0.55);
-  drawEnvelope(envelope(output, columns), 0.10, 0.35, 0.80, 0.55);
+  drawEnvelope(output.columns(columns), 0.10, 0.35, 0.80, 0.55);
   // The input's outline stays visible where the output covers it.
   cairo_set_source_rgba(cr, 0.15, 0.15, 0.15, 0.7);
   cairo_set_line_width(cr, 0.8);

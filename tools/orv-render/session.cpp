@@ -239,15 +239,15 @@ void Session::announceChannels(int mainChannels, bool sidechain) {
   if (sidechain && !accepted) throw Error("the plug-in refused a side-chain layout of 4 inputs and 2 outputs");
 }
 
-Session::Result Session::render(const Planar& input, const Planar* sidechain, const Options& options) {
+Session::Result Session::render(Stream& stream, int channels, int sideChannels, const Options& options) {
   vst::AEffect* e = plugin_->effect();
-  if (sidechain && e->numInputs < 4) throw Error("the plug-in has no side-chain inputs");
+  if (sideChannels && e->numInputs < 4) throw Error("the plug-in has no side-chain inputs");
   if (options.useDouble && (!(e->flags & vst::effFlagsCanDoubleReplacing) || !e->processDoubleReplacing)) {
     throw Error("the plug-in cannot process 64-bit samples (--double)");
   }
   if (!options.useDouble && !e->processReplacing) throw Error("the plug-in has no replacing process call");
 
-  announceChannels(static_cast<int>(input.size()), sidechain != nullptr);
+  announceChannels(channels, sideChannels != 0);
   plugin_->dispatch(vst::effSetProcessPrecision, 0,
                     options.useDouble ? vst::kVstProcessPrecision64 : vst::kVstProcessPrecision32);
   plugin_->dispatch(vst::effMainsChanged, 0, 1);
@@ -260,8 +260,8 @@ Session::Result Session::render(const Planar& input, const Planar* sidechain, co
     std::fprintf(stderr, "orv-render: warning: the plug-in reports a negative latency; not compensated\n");
   }
   try {
-    if (options.useDouble) renderBlocks<double>(input, sidechain, options, result);
-    else renderBlocks<float>(input, sidechain, options, result);
+    if (options.useDouble) renderBlocks<double>(stream, channels, sideChannels, options, result);
+    else renderBlocks<float>(stream, channels, sideChannels, options, result);
   } catch (...) {
     plugin_->dispatch(vst::effStopProcess);
     plugin_->dispatch(vst::effMainsChanged, 0, 0);
@@ -273,12 +273,12 @@ Session::Result Session::render(const Planar& input, const Planar* sidechain, co
 }
 
 template <typename T>
-void Session::renderBlocks(const Planar& input, const Planar* sidechain, const Options& options, Result& result) {
+void Session::renderBlocks(Stream& stream, int channels, int sideChannels, const Options& options, Result& result) {
   vst::AEffect* e = plugin_->effect();
   const auto block = static_cast<size_t>(options.block);
-  const auto frames = static_cast<int64_t>(input[0].size());
-  const int64_t latency = result.latency;
-  const int64_t total = frames + latency;  // the last input sample leaves the plug-in latency samples late
+  const auto latency = static_cast<int64_t>(result.latency);
+  const auto width = static_cast<size_t>(channels);
+  const auto sideWidth = static_cast<size_t>(sideChannels);
 
   // Every pin the plug-in announces gets a buffer; unused inputs stay silent.
   const int numIn = std::max(4, e->numInputs);
@@ -287,37 +287,60 @@ void Session::renderBlocks(const Planar& input, const Planar* sidechain, const O
   std::vector<T*> inPtrs(numIn), outPtrs(numOut);
   for (int i = 0; i < numIn; ++i) inPtrs[i] = inBuffers[i].data();
   for (int i = 0; i < numOut; ++i) outPtrs[i] = outBuffers[i].data();
-
   // Mono goes to both main inputs so a plug-in that ignores the layout still sees it.
-  const auto mainSource = [&](int pin) -> const std::vector<double>& { return input[std::min<size_t>(pin, input.size() - 1)]; };
-  const auto sideSource = [&](int pin) -> const std::vector<double>& {
-    return (*sidechain)[std::min<size_t>(pin, sidechain->size() - 1)];
-  };
-  const int64_t sideFrames = sidechain ? static_cast<int64_t>((*sidechain)[0].size()) : 0;
+  const size_t main1 = std::min<size_t>(1, width - 1);
+  const size_t side1 = sideWidth ? std::min<size_t>(1, sideWidth - 1) : 0;
 
-  const size_t outChannels = input.size();
-  result.output.assign(outChannels, std::vector<double>(static_cast<size_t>(frames)));
+  Session::InputChunk chunk;
+  size_t at = 0;  // frames of chunk used
+  bool more = stream.nextInput(chunk);
+  int64_t frames = 0;  // input frames taken so far; the total once the input has ended
+  double* out = nullptr;
+  size_t outCapacity = 0, outUsed = 0;
 
   using Clock = std::chrono::steady_clock;
   Clock::duration inside{};
+  const int64_t expectedTotal = std::max<int64_t>(options.expectedFrames, 1) + latency;
   int64_t nextProgress = 0;
-  const int64_t progressStep = std::max<int64_t>(total / 200, 1);
+  const int64_t progressStep = std::max<int64_t>(expectedTotal / 200, 1);
   int64_t blocksSinceClear = 0;
 
-  for (int64_t pos = 0; pos < total; pos += static_cast<int64_t>(block)) {
+  // Blocks are cut from the stream as from one long input followed by `latency` frames of
+  // silence: every block holds `block` frames but the very last.
+  for (int64_t pos = 0;; pos += static_cast<int64_t>(block)) {
     if (options.interrupted && *options.interrupted) throw Error("interrupted");
-    const auto n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(block), total - pos));
-    const auto fillPin = [&](T* dst, const std::vector<double>& src, int64_t available) {
-      const int64_t valid = std::clamp<int64_t>(available - pos, 0, static_cast<int64_t>(n));
-      for (int64_t i = 0; i < valid; ++i) dst[i] = static_cast<T>(src[static_cast<size_t>(pos + i)]);
-      std::fill(dst + valid, dst + n, T{});
-    };
-    fillPin(inPtrs[0], mainSource(0), frames);
-    fillPin(inPtrs[1], mainSource(1), frames);
-    if (sidechain) {
-      fillPin(inPtrs[2], sideSource(0), sideFrames);
-      fillPin(inPtrs[3], sideSource(1), sideFrames);
+    size_t filled = 0;
+    while (filled < block && more) {
+      if (at == chunk.frames) {
+        more = stream.nextInput(chunk);
+        at = 0;
+        continue;
+      }
+      const size_t n = std::min(block - filled, chunk.frames - at);
+      const double* m = chunk.main + at * width;
+      T* left = inPtrs[0] + filled;
+      T* right = inPtrs[1] + filled;
+      for (size_t i = 0; i < n; ++i) {
+        left[i] = static_cast<T>(m[i * width]);
+        right[i] = static_cast<T>(m[i * width + main1]);
+      }
+      if (sideWidth) {
+        const double* s = chunk.side + at * sideWidth;
+        T* sideLeft = inPtrs[2] + filled;
+        T* sideRight = inPtrs[3] + filled;
+        for (size_t i = 0; i < n; ++i) {
+          sideLeft[i] = static_cast<T>(s[i * sideWidth]);
+          sideRight[i] = static_cast<T>(s[i * sideWidth + side1]);
+        }
+      }
+      filled += n;
+      at += n;
     }
+    frames += static_cast<int64_t>(filled);
+    // The last input sample leaves the plug-in latency samples late.
+    const size_t n = more ? block : static_cast<size_t>(std::clamp<int64_t>(frames + latency - pos, 0, static_cast<int64_t>(block)));
+    if (n == 0) break;
+    for (int pin = 0; pin < (sideWidth ? 4 : 2); ++pin) std::fill(inPtrs[pin] + filled, inPtrs[pin] + n, T{});
 
     const auto start = Clock::now();
     if constexpr (std::is_same_v<T, double>) {
@@ -328,11 +351,21 @@ void Session::renderBlocks(const Planar& input, const Planar* sidechain, const O
     inside += Clock::now() - start;
 
     // Output sample j belongs to input sample j - latency.
-    const int64_t first = std::max<int64_t>(pos, latency);
-    for (size_t c = 0; c < outChannels; ++c) {
-      const T* src = outPtrs[c];
-      double* dst = result.output[c].data();
-      for (int64_t j = first; j < pos + static_cast<int64_t>(n); ++j) dst[j - latency] = static_cast<double>(src[j - pos]);
+    size_t j = static_cast<size_t>(std::clamp<int64_t>(latency - pos, 0, static_cast<int64_t>(n)));
+    while (j < n) {
+      if (outUsed == outCapacity) {
+        if (out) stream.outputDone(outUsed);
+        out = stream.outputSpace(outCapacity);
+        outUsed = 0;
+      }
+      const size_t count = std::min(n - j, outCapacity - outUsed);
+      double* dst = out + outUsed * width;
+      for (size_t c = 0; c < width; ++c) {
+        const T* src = outPtrs[c] + j;
+        for (size_t i = 0; i < count; ++i) dst[i * width + c] = static_cast<double>(src[i]);
+      }
+      outUsed += count;
+      j += count;
     }
 
     // The harness records every callback; keep that record from growing over a long file.
@@ -341,11 +374,13 @@ void Session::renderBlocks(const Planar& input, const Planar* sidechain, const O
       blocksSinceClear = 0;
     }
     if (options.progress && pos >= nextProgress) {
-      options.progress(static_cast<double>(pos) / static_cast<double>(total));
+      options.progress(std::min(1.0, static_cast<double>(pos) / static_cast<double>(expectedTotal)));
       nextProgress = pos + progressStep;
     }
   }
+  if (out) stream.outputDone(outUsed);
   if (options.progress) options.progress(1.0);
+  result.frames = frames;
   result.processSeconds = std::chrono::duration<double>(inside).count();
 }
 

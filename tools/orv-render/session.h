@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "tools/orv-render/audio_io.h"
 #include "tools/vsthost/vsthost.h"
 
 namespace orv::render {
@@ -38,25 +37,43 @@ class Session {
   // Parameters with their display texts, then the presets.
   std::string listing();
 
+  // Where a render takes its input and puts its output: chunks of interleaved frames, so a file
+  // of any length is never held whole. Every chunk but the last holds a whole number of blocks.
+  struct InputChunk {
+    const double* main = nullptr;  // frames x the main channel count
+    const double* side = nullptr;  // frames x the side-chain channel count, or null
+    size_t frames = 0;
+  };
+  class Stream {
+   public:
+    virtual ~Stream() = default;
+    // The next chunk, or false after the last; gives the previous chunk back.
+    virtual bool nextInput(InputChunk& chunk) = 0;
+    // Room for up to `capacity` interleaved output frames, filled before outputDone().
+    virtual double* outputSpace(size_t& capacity) = 0;
+    virtual void outputDone(size_t frames) = 0;
+  };
+
   // Announces the channel layout and precision, switches processing on, renders the whole
-  // input with the reported latency compensated, switches processing off. The output has the
-  // input's length and channel count. sidechain may be null.
+  // stream with the reported latency compensated, switches processing off. The output has the
+  // input's length and channel count. sideChannels is 0 without a side-chain.
   struct Options {
     int block = 64;
     bool useDouble = false;
+    int64_t expectedFrames = 0;                 // for the progress only
     std::function<void(double done)> progress;  // fraction 0..1, called now and then
     const volatile int* interrupted = nullptr;  // set by a signal handler to stop early
   };
   struct Result {
-    Planar output;
     int latency = 0;
+    int64_t frames = 0;           // input frames rendered
     double processSeconds = 0.0;  // time spent inside the plug-in's process calls
   };
-  Result render(const Planar& input, const Planar* sidechain, const Options& options);
+  Result render(Stream& stream, int channels, int sideChannels, const Options& options);
 
  private:
   template <typename T>
-  void renderBlocks(const Planar& input, const Planar* sidechain, const Options& options, Result& result);
+  void renderBlocks(Stream& stream, int channels, int sideChannels, const Options& options, Result& result);
   void announceChannels(int mainChannels, bool sidechain);
   int32_t uniqueId() const;
 
