@@ -64,6 +64,14 @@ class Biquad {
   // One sample with the target coefficients; the noise alternates in sign.
   double runPlain(double x) noexcept;
 
+  // Two filters built, set, reset and run alike (the two channels of one
+  // stage) carry the same coefficients, glide and noise; only their inputs
+  // and state differ. For such a pair these run one sample of each with one
+  // noise draw and one glide step, giving exactly what two runs give.
+  bool runsAlike(const Biquad& other) const noexcept;
+  static void runGlidingPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept;
+  static void runPlainPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept;
+
   double sampleRate() const noexcept { return sampleRate_; }
   int32_t type() const noexcept { return type_; }
   double frequency() const noexcept { return frequency_; }  // after the limit
@@ -77,6 +85,8 @@ class Biquad {
 
  private:
   void design() noexcept;
+  // The filter equation on an input that already carries the noise n.
+  double step(const Coefficients& c, double xn, double n) noexcept;
 
   double sampleRate_;
   int32_t type_;
@@ -91,18 +101,8 @@ class Biquad {
   NoiseGenerator noiseGenerator_;
 };
 
-inline double Biquad::runGliding(double x) noexcept {
-  if (type_ == bypass) return x;
-  const double n = NoiseGenerator::toValue(noiseGenerator_.next(), 1e-13);
-  noise_ = n;
-  const double xn = x + n;
+inline double Biquad::step(const Coefficients& c, double xn, double n) noexcept {
   state_.x0 = xn;
-  Coefficients& c = current_;
-  c.b0 += (target_.b0 - c.b0) * glide_ + n;
-  c.b1 += (target_.b1 - c.b1) * glide_ + n;
-  c.b2 += (target_.b2 - c.b2) * glide_ + n;
-  c.a1 += (target_.a1 - c.a1) * glide_ + n;
-  c.a2 += (target_.a2 - c.a2) * glide_ + n;
   const double y = c.b0 * xn + c.b1 * state_.x1 + c.b2 * state_.x2 - c.a1 * state_.y1 - c.a2 * state_.y2;
   state_.y0 = y;
   state_.y2 = state_.y1;
@@ -112,20 +112,59 @@ inline double Biquad::runGliding(double x) noexcept {
   return y;
 }
 
+inline double Biquad::runGliding(double x) noexcept {
+  if (type_ == bypass) return x;
+  const double n = NoiseGenerator::toValue(noiseGenerator_.next(), 1e-13);
+  noise_ = n;
+  const double xn = x + n;
+  Coefficients& c = current_;
+  c.b0 += (target_.b0 - c.b0) * glide_ + n;
+  c.b1 += (target_.b1 - c.b1) * glide_ + n;
+  c.b2 += (target_.b2 - c.b2) * glide_ + n;
+  c.a1 += (target_.a1 - c.a1) * glide_ + n;
+  c.a2 += (target_.a2 - c.a2) * glide_ + n;
+  return step(c, xn, n);
+}
+
 inline double Biquad::runPlain(double x) noexcept {
   if (type_ == bypass) return x;
   const double n = -noise_;
   noise_ = n;
-  const double xn = x + n;
-  state_.x0 = xn;
-  const Coefficients& c = target_;
-  const double y = c.b0 * xn + c.b1 * state_.x1 + c.b2 * state_.x2 - c.a1 * state_.y1 - c.a2 * state_.y2;
-  state_.y0 = y;
-  state_.y2 = state_.y1;
-  state_.y1 = y + n;
-  state_.x2 = state_.x1;
-  state_.x1 = xn;
-  return y;
+  return step(target_, x + n, n);
+}
+
+inline bool Biquad::runsAlike(const Biquad& o) const noexcept {
+  const auto same = [](const Coefficients& a, const Coefficients& b) {
+    return a.a0 == b.a0 && a.a1 == b.a1 && a.a2 == b.a2 && a.b0 == b.b0 && a.b1 == b.b1 && a.b2 == b.b2;
+  };
+  return type_ == o.type_ && noise_ == o.noise_ && glide_ == o.glide_ && same(target_, o.target_) &&
+         same(current_, o.current_) && noiseGenerator_ == o.noiseGenerator_;
+}
+
+inline void Biquad::runGlidingPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept {
+  if (left.type_ == bypass) return;
+  const double n = NoiseGenerator::toValue(left.noiseGenerator_.next(), 1e-13);
+  right.noiseGenerator_ = left.noiseGenerator_;
+  left.noise_ = right.noise_ = n;
+  Coefficients& c = left.current_;
+  const Coefficients& t = left.target_;
+  const double g = left.glide_;
+  c.b0 += (t.b0 - c.b0) * g + n;
+  c.b1 += (t.b1 - c.b1) * g + n;
+  c.b2 += (t.b2 - c.b2) * g + n;
+  c.a1 += (t.a1 - c.a1) * g + n;
+  c.a2 += (t.a2 - c.a2) * g + n;
+  right.current_ = c;
+  xl = left.step(c, xl + n, n);
+  xr = right.step(c, xr + n, n);
+}
+
+inline void Biquad::runPlainPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept {
+  if (left.type_ == bypass) return;
+  const double n = -left.noise_;
+  left.noise_ = right.noise_ = n;
+  xl = left.step(left.target_, xl + n, n);
+  xr = right.step(left.target_, xr + n, n);
 }
 
 }  // namespace orv::dsp

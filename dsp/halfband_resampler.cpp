@@ -14,25 +14,37 @@ constexpr int kOddTaps = 64;
 // acc[i] += sum over m of taps[m] * (src[64 + i + m] + src[63 + i - m]), i < count:
 // the odd taps of a half-band filter centred between src[63 + i] and
 // src[64 + i]. Each output is summed in the order of m, as a plain loop
-// would; several outputs are computed side by side so the compiler can use
-// vector registers without reordering any sum. The AVX2 clone (picked at
-// run time) only widens that to four outputs per register: with fused
-// multiply-adds off for this library it gives the same bits.
+// would; the vectors hold neighbouring outputs, never neighbouring taps, so
+// no sum is reordered. Sixteen outputs at a time keep four independent
+// chains of additions in flight. The AVX2 clone (picked at run time) only
+// widens the registers: with fused multiply-adds off for this library it
+// gives the same bits.
+typedef double Outputs __attribute__((vector_size(32)));
+
+// By reference: 256-bit vectors passed by value would depend on the ABI of the clone.
+inline void load(Outputs& v, const double* p) noexcept { std::memcpy(&v, p, sizeof v); }
+
+template <int kVectors>
+inline void symmetricGroup(const double* src, const double* taps, double* acc) noexcept {
+  Outputs s[kVectors];
+  for (int v = 0; v < kVectors; ++v) load(s[v], acc + 4 * v);
+  for (int m = 0; m < kOddTaps; ++m) {
+    const double t = taps[m];
+    for (int v = 0; v < kVectors; ++v) {
+      Outputs newer, older;
+      load(newer, src + 64 + 4 * v + m);
+      load(older, src + 63 + 4 * v - m);
+      s[v] += t * (newer + older);
+    }
+  }
+  for (int v = 0; v < kVectors; ++v) std::memcpy(acc + 4 * v, &s[v], sizeof s[v]);
+}
+
 __attribute__((target_clones("arch=x86-64-v3", "default")))
 void addSymmetricTaps(const double* src, const double* taps, double* acc, int count) noexcept {
-  constexpr int kGroup = 4;
   int i = 0;
-  for (; i + kGroup <= count; i += kGroup) {
-    double s[kGroup];
-    for (int k = 0; k < kGroup; ++k) s[k] = acc[i + k];
-    const double* newer = src + 64 + i;
-    const double* older = src + 63 + i;
-    for (int m = 0; m < kOddTaps; ++m) {
-      const double t = taps[m];
-      for (int k = 0; k < kGroup; ++k) s[k] += t * (newer[m + k] + older[k - m]);
-    }
-    for (int k = 0; k < kGroup; ++k) acc[i + k] = s[k];
-  }
+  for (; i + 16 <= count; i += 16) symmetricGroup<4>(src + i, taps, acc + i);
+  for (; i + 4 <= count; i += 4) symmetricGroup<1>(src + i, taps, acc + i);
   for (; i < count; ++i) {
     double s = acc[i];
     const double* newer = src + 64 + i;

@@ -34,6 +34,8 @@ class NoiseGenerator {
 
   constexpr double nextValue(double amplitude) noexcept { return toValue(next(), amplitude); }
 
+  constexpr bool operator==(const NoiseGenerator&) const noexcept = default;
+
  private:
   uint32_t s1_ = kSeed1;
   uint32_t s2_ = kSeed2;

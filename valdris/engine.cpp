@@ -18,13 +18,15 @@ using dsp::Biquad;
 constexpr int kUnityRatioIndex = 6;  // ratios below it expand
 
 // Memory layout: four input rings, four delay rings, two detector rings, the
-// coefficient table, six block buffers, three limiter rings.
+// coefficient table and its folded form, six block buffers, three limiter rings.
 constexpr std::size_t kRingDoubles = 8 * Engine::kRingSize;
 constexpr std::size_t kHilbertDoubles = 2 * HilbertRing::kDoubles;
+constexpr std::size_t kTableDoubles = kHilbertTableSize + kFoldedSize;
 constexpr std::size_t kBlockDoubles = 6 * Engine::kBlockBuffer;
 constexpr std::size_t kLimiterDoubles = 3 * LookaheadLimiter::kSize;
-constexpr std::size_t kMemoryDoubles =
-    kRingDoubles + kHilbertDoubles + kHilbertTableSize + kBlockDoubles + kLimiterDoubles;
+constexpr std::size_t kMemoryDoubles = kRingDoubles + kHilbertDoubles + kTableDoubles + kBlockDoubles + kLimiterDoubles;
+// From this many taps on, the folded dot product is the cheaper sum.
+constexpr int kFoldFromTaps = 320;
 constexpr int kNumResamplers = 4;
 
 template <typename T>
@@ -40,12 +42,7 @@ T toSample(double v) noexcept {
 
 }  // namespace
 
-Engine::Engine() noexcept
-    : lowShelf{{44100.0, Biquad::lowShelf, 35.0, 0.35, -15.0}, {44100.0, Biquad::lowShelf, 35.0, 0.35, -15.0}},
-      highShelf{{44100.0, Biquad::highShelf, 5500.0, 0.5, 12.0}, {44100.0, Biquad::highShelf, 5500.0, 0.5, 12.0}},
-      link{{44100.0, Biquad::peaking, 700.0, 0.3, 12.0}, {44100.0, Biquad::peaking, 700.0, 0.3, 12.0}},
-      fastFollower{{44100.0, Biquad::lowpass, 200.0, 0.5, 0.0}, {44100.0, Biquad::lowpass, 200.0, 0.5, 0.0}},
-      slowFollower{{44100.0, Biquad::lowpass, 20.0, 0.5, 0.0}, {44100.0, Biquad::lowpass, 20.0, 0.5, 0.0}} {
+Engine::Engine() noexcept {
   classic.fill();
   limiter.setTiming(rate);
 }
@@ -80,6 +77,8 @@ bool Engine::allocate() noexcept {
   for (HilbertRing& ring : hilbert) ring.attach(p), p += HilbertRing::kDoubles;
   hilbertCoefs = p;
   p += kHilbertTableSize;
+  foldedCoefs = p;
+  p += kFoldedSize;
   for (double*& buffer : block) buffer = p, p += kBlockBuffer;
   limiter.attach(p, p + LookaheadLimiter::kSize, p + 2 * LookaheadLimiter::kSize);
   limiter.clear();
@@ -107,7 +106,10 @@ void Engine::computeDetectorLength() noexcept {
     taps = sr / 800;
     delay = sr / 400;
   }
-  if (hilbertCoefs != nullptr) fillHilbertCoefficients(hilbertCoefs, taps);
+  if (hilbertCoefs != nullptr) {
+    fillHilbertCoefficients(hilbertCoefs, taps);
+    foldHilbertCoefficients(hilbertCoefs, foldedCoefs);
+  }
 }
 
 void Engine::computeAttack() noexcept {
@@ -123,15 +125,16 @@ void Engine::computeRelease() noexcept {
 }
 
 void Engine::setSidechainRate() noexcept {
-  const double r = fatOn && smoothOn ? 2.0 * rate : rate;
-  for (Biquad* f : {&lowShelf[0], &lowShelf[1], &highShelf[0], &highShelf[1], &link[0], &link[1]}) {
-    f->setSampleRate(r);
+  const double sidechainRate = fatOn && smoothOn ? 2.0 * rate : rate;
+  Running& r = live;
+  for (Biquad* f : {&r.lowShelf[0], &r.lowShelf[1], &r.highShelf[0], &r.highShelf[1], &r.link[0], &r.link[1]}) {
+    f->setSampleRate(sidechainRate);
     f->reset();
   }
 }
 
 void Engine::setFollowerRate() noexcept {
-  for (Biquad* f : {&fastFollower[0], &fastFollower[1], &slowFollower[0], &slowFollower[1]})
+  for (Biquad* f : {&live.fastFollower[0], &live.fastFollower[1], &live.slowFollower[0], &live.slowFollower[1]})
     f->setSampleRate(envelopeRate());
 }
 
@@ -156,7 +159,7 @@ void Engine::configureLinkFilters() noexcept {
       {{Biquad::lowShelf, 7000.0, 0.45}, {Biquad::peaking, 1000.0, 0.1}},  // high cut on: low cut off, on
   };
   const Band& band = kBands[linkHighCut][linkLowCut];
-  for (Biquad& f : link) {
+  for (Biquad& f : live.link) {
     f.setType(band.type);
     f.setFrequency(band.frequency);
     f.setQ(band.q);
@@ -177,7 +180,8 @@ void Engine::setParameter(int32_t index, float raw) noexcept {
       computeAttack();
       computeRelease();
       setFollowerRate();
-      for (Biquad* f : {&fastFollower[0], &fastFollower[1], &slowFollower[0], &slowFollower[1]}) f->reset();
+      for (Biquad* f : {&live.fastFollower[0], &live.fastFollower[1], &live.slowFollower[0], &live.slowFollower[1]})
+        f->reset();
       break;
     case kSoft: curve.soft = switchOn(raw); break;
     case kRms:
@@ -208,23 +212,23 @@ void Engine::setParameter(int32_t index, float raw) noexcept {
     case kAutoMakeup: autoMakeupOn = switchOn(raw); break;
     case kHighShelfBoost:
       highShelfBoost = switchOn(raw);
-      for (Biquad& f : highShelf) {
+      for (Biquad& f : live.highShelf) {
         f.setQ(highShelfBoost ? 0.5 : 0.35);
         f.setGain(highShelfBoost ? 12.0 : -15.0);
       }
       break;
     case kHigh:
-      for (Biquad& f : highShelf) f.setFrequency(1.375 * highShelfHz(raw));
+      for (Biquad& f : live.highShelf) f.setFrequency(1.375 * highShelfHz(raw));
       break;
     case kLowShelfBoost:
       lowShelfBoost = switchOn(raw);
-      for (Biquad& f : lowShelf) {
+      for (Biquad& f : live.lowShelf) {
         f.setQ(lowShelfBoost ? 0.5 : 0.35);
         f.setGain(lowShelfBoost ? 12.0 : -15.0);
       }
       break;
     case kLow:
-      for (Biquad& f : lowShelf) f.setFrequency(0.7 * lowShelfHz(raw));
+      for (Biquad& f : live.lowShelf) f.setFrequency(0.7 * lowShelfHz(raw));
       break;
     case kLinkHighCut: linkHighCut = switchOn(raw); configureLinkFilters(); break;
     case kLinkLowCut: linkLowCut = switchOn(raw); configureLinkFilters(); break;
@@ -267,25 +271,26 @@ void Engine::setParameter(int32_t index, float raw) noexcept {
 // ---- Lifecycle -----------------------------------------------------------------
 
 void Engine::suspend(double hostRate) noexcept {
-  feed.reset();
+  live.feed.reset();
   for (double& s : sampleDelay) s = 0.0;
   if (memory != nullptr) {
     // Rings, detector history, coefficient table and block buffers; the
     // table stays empty until resume or a FAT or Smooth change refills it.
-    std::memset(memory, 0, sizeof(double) * (kRingDoubles + kHilbertDoubles + kHilbertTableSize + kBlockDoubles));
+    std::memset(memory, 0, sizeof(double) * (kRingDoubles + kHilbertDoubles + kTableDoubles + kBlockDoubles));
   }
   resetResamplers();
   limiter.clear();
-  envelope[0] = envelope[1] = kEnvelopeFloor;
-  for (Biquad* f : {&lowShelf[0], &lowShelf[1], &highShelf[0], &highShelf[1], &link[0], &link[1], &fastFollower[0],
-                    &fastFollower[1], &slowFollower[0], &slowFollower[1]})
+  live.envelope[0] = live.envelope[1] = kEnvelopeFloor;
+  Running& r = live;
+  for (Biquad* f : {&r.lowShelf[0], &r.lowShelf[1], &r.highShelf[0], &r.highShelf[1], &r.link[0], &r.link[1],
+                    &r.fastFollower[0], &r.fastFollower[1], &r.slowFollower[0], &r.slowFollower[1]})
     f->reset();
   limiter.resetFollowers();
   rate = std::isnan(hostRate) ? 44100.0 : std::clamp(hostRate, 22050.0, 192000.0);
   // No glide after a reset.
-  makeupGain = makeupTarget;
-  outputGain = outputTarget;
-  mixAmount = mixTarget;
+  live.makeupGain = makeupTarget;
+  live.outputGain = outputTarget;
+  live.mixAmount = mixTarget;
 }
 
 void Engine::resume(double hostRate) noexcept {
@@ -303,48 +308,132 @@ void Engine::resume(double hostRate) noexcept {
 
 // ---- Per-sample stages ---------------------------------------------------------
 
-template <bool exact>
-inline Engine::DetectorResult Engine::detect(double& mainL, double& mainR, double sideL, double sideR) noexcept {
-  const double z1 = noise.nextValue(1e-12);
-  const double z2 = noise.nextValue(1e-12);
-  const double z3 = noise.nextValue(1e-12);
-  noiseValue = z3;
+// The channels' filters are always set and run together, so each pair runs
+// alike and can share its coefficient work; checked per block all the same.
+bool Engine::sideChainAlike(const Running& r) noexcept {
+  return r.lowShelf[0].runsAlike(r.lowShelf[1]) && r.highShelf[0].runsAlike(r.highShelf[1]) &&
+         r.link[0].runsAlike(r.link[1]);
+}
+
+bool Engine::followersAlike(const Running& r) noexcept {
+  return r.fastFollower[0].runsAlike(r.fastFollower[1]) && r.slowFollower[0].runsAlike(r.slowFollower[1]);
+}
+
+// Noise, balance, shelves and link of one sample; sets the sample's noise value.
+inline Engine::SideChainSample Engine::sideChain(Running& r, bool paired, double& mainL, double& mainR, double sideL,
+                                                 double sideR) noexcept {
+  const double z1 = r.noise.nextValue(1e-12);
+  const double z2 = r.noise.nextValue(1e-12);
+  const double z3 = r.noise.nextValue(1e-12);
+  r.noiseValue = z3;
   mainL += z1;
   mainR += z2;
   const double xL = (sideL + z1) * balance[0];
   const double xR = (sideR + z2) * balance[1];
-  const double yL = highShelf[0].runGliding(lowShelf[0].runGliding(xL));
-  const double yR = highShelf[1].runGliding(lowShelf[1].runGliding(xR));
+  double yL = xL, yR = xR, lL, lR;
+  if (paired) {
+    Biquad::runGlidingPair(r.lowShelf[0], r.lowShelf[1], yL, yR);
+    Biquad::runGlidingPair(r.highShelf[0], r.highShelf[1], yL, yR);
+    lL = yL, lR = yR;
+    Biquad::runPlainPair(r.link[0], r.link[1], lL, lR);
+  } else {
+    yL = r.highShelf[0].runGliding(r.lowShelf[0].runGliding(xL));
+    yR = r.highShelf[1].runGliding(r.lowShelf[1].runGliding(xR));
+    lL = r.link[0].runPlain(yL);
+    lR = r.link[1].runPlain(yR);
+  }
   // The link filter's +12 dB and this 0.25 pass the linked band at unity.
-  const double lL = 0.25 * link[0].runPlain(yL);
-  const double lR = 0.25 * link[1].runPlain(yR);
+  lL *= 0.25;
+  lR *= 0.25;
   const double mid = 0.7071 * (lL + lR);
   const double k = linkAmount;
-  const double sL = yL + k * (mid - lL);
-  const double sR = yR + k * (mid - lR);
-
-  const int w = (sidechainWrite + 1) & kRingMask;
-  sidechainWrite = w;
-  hilbert[0].write(w, sL);
-  hilbert[1].write(w, sR);
-  const StereoSums power = analyticPower(hilbert[0], hilbert[1], w, taps, hilbertCoefs);
-  const double mL = exact ? exactMagnitude(power.left) : fastMagnitude(power.left);
-  const double mR = exact ? exactMagnitude(power.right) : fastMagnitude(power.right);
-  return {detectorLevel(mL, thresholdFactor), detectorLevel(mR, thresholdFactor), yL, yR};
+  return {yL + k * (mid - lL), yR + k * (mid - lR), yL, yR};
 }
 
 template <bool exact>
-inline Engine::GainPair Engine::computeGain(double dL, double dR) noexcept {
-  const EnvelopeSettings& s = envelopeSettings;
-  followEnvelope<exact>(envelope[0], dL, fastFollower[0], slowFollower[0], s, classic);
-  followEnvelope<exact>(envelope[1], dR, fastFollower[1], slowFollower[1], s, classic);
-  floorEnvelope(envelope[0]);
-  floorEnvelope(envelope[1]);
-  return {curveGain(curve, envelopeLevel(envelope[0], s.rms)), curveGain(curve, envelopeLevel(envelope[1], s.rms))};
+inline Engine::DetectorResult Engine::detect(Running& r, bool paired, double& mainL, double& mainR, double sideL,
+                                             double sideR) noexcept {
+  const SideChainSample s = sideChain(r, paired, mainL, mainR, sideL, sideR);
+  const int w = (sidechainWrite + 1) & kRingMask;
+  sidechainWrite = w;
+  hilbert[0].write(w, s.sL);
+  hilbert[1].write(w, s.sR);
+  const StereoSums power = analyticPower(hilbert[0], hilbert[1], w, taps, hilbertCoefs);
+  const double mL = exact ? exactMagnitude(power.left) : fastMagnitude(power.left);
+  const double mR = exact ? exactMagnitude(power.right) : fastMagnitude(power.right);
+  return {detectorLevel(mL, thresholdFactor), detectorLevel(mR, thresholdFactor), s.yL, s.yR};
 }
 
-inline void Engine::gainAndOutput(GainPair g, double mainL, double mainR, double dryL, double dryR, int position,
-                                  int lag, double& outL, double& outR) noexcept {
+// The analytic power of `count` consecutive detector positions, all of them
+// already written to the rings; old*[i] is what position newest[i] held before.
+// Each output is summed from the rings as they are, then corrected for the
+// positions written after it, which it must still see with their old values
+// (the taps reach past the newest entry into the oldest ones).
+void Engine::analyticPowers(const int* newest, const double* oldL, const double* oldR, int count,
+                            StereoSums* power) const noexcept {
+  constexpr int kHalf = HilbertRing::kHalf;
+  const double* h = hilbertCoefs;
+  const double* g = foldedCoefs;
+  const bool folded = taps >= kFoldFromTaps;
+  StereoSums acc[kBatch];
+  for (int first = 0; first < 2 && first < count; ++first) {
+    // Outputs first, first + 2, ... share a parity; each starts one entry later.
+    const int outputs = (count - first + 1) / 2;
+    const int q = (newest[first] - taps) & kRingMask;
+    const int parity = (q + 1) & 1;
+    const int k0 = ((q + 1) & kRingMask) >> 1;
+    const double* bL = hilbert[0].backwardRun(parity, k0);
+    const double* bR = hilbert[1].backwardRun(parity, k0);
+    if (((kHalf - k0) & (kHalf - 1)) < outputs - 1) bL += kHalf, bR += kHalf;  // room to step back
+    StereoSums sums[kBatch / 2];
+    const double* fL = hilbert[0].forwardRun(parity, k0);
+    const double* fR = hilbert[1].forwardRun(parity, k0);
+    if (folded) foldedSumsBatch(g, fL, fR, outputs, sums);
+    else hilbertSumsBatch(h, fL, bL, fR, bR, taps, outputs, sums);
+    for (int m = 0; m < outputs; ++m) acc[first + 2 * m] = sums[m];
+  }
+  for (int i = 0; i < count; ++i) {
+    const int q = (newest[i] - taps) & kRingMask;
+    const int parity = (q + 1) & 1;
+    const int k0 = ((q + 1) & kRingMask) >> 1;
+    for (int later = i + 1; later < count; ++later) {
+      if ((newest[later] & 1) != parity) continue;
+      const int s = (newest[later] & kRingMask) >> 1;
+      const double dL = oldL[later] - hilbert[0].at(newest[later]);
+      const double dR = oldR[later] - hilbert[1].at(newest[later]);
+      // The entry's weight in this output is the folded coefficient at its
+      // distance from the run's start.
+      const double w = g[(s - k0) & (kHalf - 1)];
+      acc[i].left += w * dL;
+      acc[i].right += w * dR;
+    }
+    const double cl = hilbert[0].at(q), cr = hilbert[1].at(q);
+    power[i] = {cl * cl + acc[i].left * acc[i].left, cr * cr + acc[i].right * acc[i].right};
+  }
+}
+
+template <bool exact>
+inline Engine::GainPair Engine::computeGain(Running& r, bool paired, double dL, double dR) noexcept {
+  const EnvelopeSettings& s = envelopeSettings;
+  if (paired) {
+    const double xL = followedLevel(dL, s), xR = followedLevel(dR, s);
+    double aL = xL, aR = xR, bL = xL, bR = xR;
+    Biquad::runPlainPair(r.fastFollower[0], r.fastFollower[1], aL, aR);
+    Biquad::runPlainPair(r.slowFollower[0], r.slowFollower[1], bL, bR);
+    followEnvelopeFrom<exact>(r.envelope[0], xL, aL, bL, s, classic);
+    followEnvelopeFrom<exact>(r.envelope[1], xR, aR, bR, s, classic);
+  } else {
+    followEnvelope<exact>(r.envelope[0], dL, r.fastFollower[0], r.slowFollower[0], s, classic);
+    followEnvelope<exact>(r.envelope[1], dR, r.fastFollower[1], r.slowFollower[1], s, classic);
+  }
+  floorEnvelope(r.envelope[0]);
+  floorEnvelope(r.envelope[1]);
+  return {curveGain(curve, envelopeLevel(r.envelope[0], s.rms)),
+          curveGain(curve, envelopeLevel(r.envelope[1], s.rms))};
+}
+
+inline void Engine::gainAndOutput(Running& st, GainPair g, double mainL, double mainR, double dryL, double dryR,
+                                  int position, int lag, double& outL, double& outR) noexcept {
   delayRing[kMainL][position] = mainL;
   delayRing[kMainR][position] = mainR;
   delayRing[2][position] = dryL;
@@ -356,22 +445,22 @@ inline void Engine::gainAndOutput(GainPair g, double mainL, double mainR, double
   double wL = delayRing[kMainL][r] * g.left;
   double wR = delayRing[kMainR][r] * g.right;
 
-  const double n = noiseValue;
-  makeupGain += (makeupTarget - makeupGain) * 0.001 + n;
-  outputGain += (outputTarget - outputGain) * 0.001 + n;
-  mixAmount += (mixTarget - mixAmount) * 0.001 + n;
-  wL *= makeupGain;
-  wR *= makeupGain;
+  const double n = st.noiseValue;
+  st.makeupGain += (makeupTarget - st.makeupGain) * 0.001 + n;
+  st.outputGain += (outputTarget - st.outputGain) * 0.001 + n;
+  st.mixAmount += (mixTarget - st.mixAmount) * 0.001 + n;
+  wL *= st.makeupGain;
+  wR *= st.makeupGain;
   if (autoMakeupOn) {
     wL *= autoMakeup;
     wR *= autoMakeup;
   }
   if (sidechainMonitor) {
-    outL = dL * outputGain;
-    outR = dR * outputGain;
+    outL = dL * st.outputGain;
+    outR = dR * st.outputGain;
   } else if (powerOn) {
-    outL = (dL + (wL - dL) * mixAmount) * outputGain;
-    outR = (dR + (wR - dR) * mixAmount) * outputGain;
+    outL = (dL + (wL - dL) * st.mixAmount) * st.outputGain;
+    outR = (dR + (wR - dR) * st.mixAmount) * st.outputGain;
   } else {
     // Bypassed, still delayed by the full latency.
     outL = dL;
@@ -381,8 +470,8 @@ inline void Engine::gainAndOutput(GainPair g, double mainL, double mainR, double
   if (meterSource == kMeterGain) {
     const bool expanding = ratioIndex < kUnityRatioIndex;
     const double limiterGain = limiter.gain();
-    updateGainMeter(feed, 0, gainMeterValue(g.left, mixTarget, limiterOn, limiterGain), meterCoefs, expanding, n);
-    updateGainMeter(feed, 1, gainMeterValue(g.right, mixTarget, limiterOn, limiterGain), meterCoefs, expanding, n);
+    updateGainMeter(st.feed, 0, gainMeterValue(g.left, mixTarget, limiterOn, limiterGain), meterCoefs, expanding, n);
+    updateGainMeter(st.feed, 1, gainMeterValue(g.right, mixTarget, limiterOn, limiterGain), meterCoefs, expanding, n);
   }
 }
 
@@ -392,6 +481,8 @@ template <typename T>
 void Engine::inputStage(const Channels<T>& io, int32_t first, int n, int offset) noexcept {
   const T* source[4] = {io.inL, io.inR, io.scL, io.scR};
   const bool meter = meterSource == kMeterInput;
+  MeterFeed feed = live.feed;
+  const double noiseValue = live.noiseValue;
   int w = inputWrite;
   for (int i = 0; i < n; ++i) {
     w = (w + 1) & kRingMask;
@@ -407,6 +498,7 @@ void Engine::inputStage(const Channels<T>& io, int32_t first, int n, int offset)
       updateLevelMeter(feed, 1, std::fabs(block[kMainR][i]), meterCoefs, vuScale, overThreshold, noiseValue);
     }
   }
+  live.feed = feed;
   inputWrite = w;
 }
 
@@ -424,11 +516,14 @@ void Engine::oneSampleDelay(int n) noexcept {
 // buffers carry the filtered side-chain instead of the levels.
 void Engine::detectBlock(int n, bool monitor) noexcept {
   double *mL = block[kMainL], *mR = block[kMainR], *sL = block[kSideL], *sR = block[kSideR];
+  Running r = live;
+  const bool paired = sideChainAlike(r);
   for (int i = 0; i < n; ++i) {
-    const DetectorResult d = detect<false>(mL[i], mR[i], sL[i], sR[i]);
+    const DetectorResult d = detect<false>(r, paired, mL[i], mR[i], sL[i], sR[i]);
     sL[i] = monitor ? d.yL : d.dL;
     sR[i] = monitor ? d.yR : d.dR;
   }
+  live = r;
 }
 
 // Gain and output stage of the plain and oversampled kernels over `count`
@@ -438,11 +533,14 @@ void Engine::gainBlock(int count, bool monitor) noexcept {
   double *oL = block[kOutL], *oR = block[kOutR];
   const int lag = delay;
   int w = delayWrite;
+  Running r = live;
+  const bool paired = followersAlike(r);
   for (int i = 0; i < count; ++i) {
-    const GainPair g = computeGain<false>(monitor ? 0.0 : sL[i], monitor ? 0.0 : sR[i]);
+    const GainPair g = computeGain<false>(r, paired, monitor ? 0.0 : sL[i], monitor ? 0.0 : sR[i]);
     w = (w + 1) & kRingMask;
-    gainAndOutput(g, mL[i], mR[i], monitor ? sL[i] : mL[i], monitor ? sR[i] : mR[i], w, lag, oL[i], oR[i]);
+    gainAndOutput(r, g, mL[i], mR[i], monitor ? sL[i] : mL[i], monitor ? sR[i] : mR[i], w, lag, oL[i], oR[i]);
   }
+  live = r;
   delayWrite = w;
 }
 
@@ -482,14 +580,42 @@ void Engine::smoothBlock(int n) noexcept {
   }
   const bool monitor = sidechainMonitor;
   const int lag = taps;
-  // Detector and gain in one loop, exact arithmetic; the delay rings share
-  // the detector's position.
-  for (int i = 0; i < count; ++i) {
-    const DetectorResult d = detect<true>(mL[i], mR[i], sL[i], sR[i]);
-    const GainPair g = computeGain<true>(d.dL, d.dR);
-    gainAndOutput(g, mL[i], mR[i], monitor ? d.yL : mL[i], monitor ? d.yR : mR[i], sidechainWrite, lag, oL[i],
-                  oR[i]);
+  // Detector and gain with exact arithmetic; the delay rings share the
+  // detector's position. The side-chain of a batch of samples runs first, so
+  // that their detector sums share one pass over the history.
+  Running r = live;
+  const bool sideChainPaired = sideChainAlike(r);
+  const bool followersPaired = followersAlike(r);
+  for (int i0 = 0; i0 < count; i0 += kBatch) {
+    const int m = std::min(kBatch, count - i0);
+    int position[kBatch];
+    double oldL[kBatch], oldR[kBatch], yL[kBatch], yR[kBatch], z[kBatch];
+    for (int k = 0; k < m; ++k) {
+      const SideChainSample s = sideChain(r, sideChainPaired, mL[i0 + k], mR[i0 + k], sL[i0 + k], sR[i0 + k]);
+      const int w = (sidechainWrite + 1) & kRingMask;
+      sidechainWrite = w;
+      position[k] = w;
+      oldL[k] = hilbert[0].at(w);
+      oldR[k] = hilbert[1].at(w);
+      hilbert[0].write(w, s.sL);
+      hilbert[1].write(w, s.sR);
+      yL[k] = s.yL;
+      yR[k] = s.yR;
+      z[k] = r.noiseValue;
+    }
+    StereoSums power[kBatch];
+    analyticPowers(position, oldL, oldR, m, power);
+    for (int k = 0; k < m; ++k) {
+      const int i = i0 + k;
+      const double dL = detectorLevel(exactMagnitude(power[k].left), thresholdFactor);
+      const double dR = detectorLevel(exactMagnitude(power[k].right), thresholdFactor);
+      const GainPair g = computeGain<true>(r, followersPaired, dL, dR);
+      r.noiseValue = z[k];
+      gainAndOutput(r, g, mL[i], mR[i], monitor ? yL[k] : mL[i], monitor ? yR[k] : mR[i], position[k], lag, oL[i],
+                    oR[i]);
+    }
   }
+  live = r;
   if constexpr (oversampled) {
     resamplers[0].decimate(oL, count);
     resamplers[1].decimate(oR, count);
@@ -505,9 +631,12 @@ void Engine::outputStage(const Channels<T>& io, int32_t first, int n) noexcept {
   const double* oR = block[kOutR];
   const bool on = limiterOn;
   const bool meter = meterSource == kMeterOutput;
+  MeterFeed feed = live.feed;
+  LookaheadLimiter lim = limiter;
+  const double noiseValue = live.noiseValue;
   for (int i = 0; i < n; ++i) {
     double l = oL[i], r = oR[i];
-    limiter.process(l, r, on, noiseValue);
+    lim.process(l, r, on, noiseValue);
     // With one output buffer for both, the right channel is written last.
     if (io.outL != nullptr) io.outL[first + i] = toSample<T>(l);
     if (io.outR != nullptr) io.outR[first + i] = toSample<T>(r);
@@ -516,6 +645,8 @@ void Engine::outputStage(const Channels<T>& io, int32_t first, int n) noexcept {
       updateLevelMeter(feed, 1, std::fabs(r), meterCoefs, vuScale, overThreshold, noiseValue);
     }
   }
+  limiter = lim;
+  live.feed = feed;
 }
 
 template <typename T>
@@ -540,9 +671,9 @@ void Engine::process(const Channels<T>& io, int32_t frames) noexcept {
       }
       outputStage(io, first, n);
     }
-    ageHolds(feed, frames);
+    ageHolds(live.feed, frames);
   }
-  checkOvers(feed, overThreshold);
+  checkOvers(live.feed, overThreshold);
 }
 
 template void Engine::process<float>(const Channels<float>&, int32_t) noexcept;

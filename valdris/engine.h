@@ -58,8 +58,8 @@ class Engine {
   template <typename T>
   void process(const Channels<T>& io, int32_t frames) noexcept;
 
-  const MeterFeed& meterFeed() const noexcept { return feed; }
-  MeterFeed& meterFeed() noexcept { return feed; }
+  const MeterFeed& meterFeed() const noexcept { return live.feed; }
+  MeterFeed& meterFeed() noexcept { return live.feed; }
 
   // The side-chain inputs are used only when this is on.
   bool externalSidechain() const noexcept { return sidechainExternal; }
@@ -85,6 +85,11 @@ class Engine {
   struct GainPair {
     double left, right;
   };
+  struct SideChainSample {
+    double sL, sR;  // linked, into the detector
+    double yL, yR;  // filtered, balanced, before the link
+  };
+  static constexpr int kBatch = 8;  // detector outputs per pass in the smooth kernels
 
   void computeDetectorLength() noexcept;
   void computeAttack() noexcept;
@@ -96,11 +101,17 @@ class Engine {
   void configureLinkFilters() noexcept;
   double envelopeRate() const noexcept { return fatOn ? 2.0 * rate : rate; }
 
+  struct Running;
+  static bool sideChainAlike(const Running& r) noexcept;
+  static bool followersAlike(const Running& r) noexcept;
+  SideChainSample sideChain(Running& r, bool paired, double& mainL, double& mainR, double sideL, double sideR) noexcept;
+  void analyticPowers(const int* newest, const double* oldL, const double* oldR, int count,
+                      StereoSums* power) const noexcept;
   template <bool exact>
-  DetectorResult detect(double& mainL, double& mainR, double sideL, double sideR) noexcept;
+  DetectorResult detect(Running& r, bool paired, double& mainL, double& mainR, double sideL, double sideR) noexcept;
   template <bool exact>
-  GainPair computeGain(double dL, double dR) noexcept;
-  void gainAndOutput(GainPair g, double mainL, double mainR, double dryL, double dryR, int position,
+  GainPair computeGain(Running& r, bool paired, double dL, double dR) noexcept;
+  void gainAndOutput(Running& r, GainPair g, double mainL, double mainR, double dryL, double dryR, int position,
                      int lag, double& outL, double& outR) noexcept;
 
   template <typename T>
@@ -142,21 +153,35 @@ class Engine {
   int taps = 55;          // N, at the detector's rate
   int delay = 55;         // D, at the gain stage's rate
 
-  // Side-chain filters and followers, [0] left, [1] right.
-  dsp::Biquad lowShelf[2], highShelf[2], link[2], fastFollower[2], slowFollower[2];
-  dsp::NoiseGenerator noise;
-  double noiseValue = 1e-12;
+  // What the per-sample stages change. The blocks work on a local copy: the
+  // stores through the ring and buffer pointers could otherwise alias these
+  // doubles and force a reload after every store.
+  struct Running {
+    // Side-chain filters and followers, [0] left, [1] right.
+    dsp::Biquad lowShelf[2] = {{44100.0, dsp::Biquad::lowShelf, 35.0, 0.35, -15.0},
+                               {44100.0, dsp::Biquad::lowShelf, 35.0, 0.35, -15.0}};
+    dsp::Biquad highShelf[2] = {{44100.0, dsp::Biquad::highShelf, 5500.0, 0.5, 12.0},
+                                {44100.0, dsp::Biquad::highShelf, 5500.0, 0.5, 12.0}};
+    dsp::Biquad link[2] = {{44100.0, dsp::Biquad::peaking, 700.0, 0.3, 12.0},
+                           {44100.0, dsp::Biquad::peaking, 700.0, 0.3, 12.0}};
+    dsp::Biquad fastFollower[2] = {{44100.0, dsp::Biquad::lowpass, 200.0, 0.5, 0.0},
+                                   {44100.0, dsp::Biquad::lowpass, 200.0, 0.5, 0.0}};
+    dsp::Biquad slowFollower[2] = {{44100.0, dsp::Biquad::lowpass, 20.0, 0.5, 0.0},
+                                   {44100.0, dsp::Biquad::lowpass, 20.0, 0.5, 0.0}};
+    dsp::NoiseGenerator noise;
+    double noiseValue = 1e-12;
+    double envelope[2] = {kEnvelopeFloor, kEnvelopeFloor};
+    double makeupGain = 1.0, outputGain = 1.0, mixAmount = 1.0;
+    MeterFeed feed;
+  };
+  Running live;
 
-  // Running state.
-  double envelope[2] = {kEnvelopeFloor, kEnvelopeFloor};
-  double makeupGain = 1.0, outputGain = 1.0, mixAmount = 1.0;
   double sampleDelay[4] = {};
   int inputWrite = kRingMask;
   int delayWrite = kRingMask;
   int sidechainWrite = kRingMask;
   int meterSource = kMeterGain;  // of the current call
   MeterCoefficients meterCoefs{};
-  MeterFeed feed;
   LookaheadLimiter limiter;
   HilbertRing hilbert[2];
 
@@ -165,6 +190,7 @@ class Engine {
   double* inputRing[4] = {};   // main L, R, side-chain L, R
   double* delayRing[4] = {};   // main L, R, dry L, R
   double* hilbertCoefs = nullptr;
+  double* foldedCoefs = nullptr;
   double* block[kNumBuffers] = {};
   dsp::HalfbandResampler* resamplers = nullptr;  // main L, R, side-chain L, R
 };

@@ -87,11 +87,25 @@ inline constexpr double kEnvelopeFloor = 0.0001;
 // drive the programme-dependent speeds. `exact` computes the classic exponent
 // with a power function instead of the table.
 template <bool exact>
+inline void followEnvelopeFrom(double& envelope, double x, double a, double b, const EnvelopeSettings& s,
+                               const ClassicTable& table) noexcept;
+
+// The level the followers and the envelope work on.
+inline double followedLevel(double d, const EnvelopeSettings& s) noexcept { return s.rms ? d * d : d; }
+
+template <bool exact>
 inline void followEnvelope(double& envelope, double d, dsp::Biquad& fastFollower, dsp::Biquad& slowFollower,
                            const EnvelopeSettings& s, const ClassicTable& table) noexcept {
-  const double x = s.rms ? d * d : d;
-  double a = fastFollower.runPlain(x);
-  double b = slowFollower.runPlain(x);
+  const double x = followedLevel(d, s);
+  const double a = fastFollower.runPlain(x);
+  const double b = slowFollower.runPlain(x);
+  followEnvelopeFrom<exact>(envelope, x, a, b, s, table);
+}
+
+// The same step from the level x and the followers' outputs a and b.
+template <bool exact>
+inline void followEnvelopeFrom(double& envelope, double x, double a, double b, const EnvelopeSettings& s,
+                               const ClassicTable& table) noexcept {
   if (!(a >= 1e-6)) a = 1e-6;
   if (!(b >= 1e-6)) b = 1e-6;
   double fa = 1.0;

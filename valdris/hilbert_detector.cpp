@@ -59,4 +59,82 @@ StereoSums hilbertSums(const double* h, const double* fL, const double* bL, cons
   return {left, right};
 }
 
+namespace {
+template <int kCount>
+inline void batch(const double* h, const double* fL, const double* bL, const double* fR, const double* bR, int n,
+                  StereoSums* out) noexcept {
+  Lanes l[kCount] = {}, r[kCount] = {};
+  int j = 0;
+  for (; j + 4 <= n; j += 4) {
+    Lanes c, f, b;
+    load(c, h + j);
+    for (int m = 0; m < kCount; ++m) {
+      load(f, fL + m + j);
+      load(b, bL - m + j);
+      l[m] += c * (f - b);
+      load(f, fR + m + j);
+      load(b, bR - m + j);
+      r[m] += c * (f - b);
+    }
+  }
+  for (int m = 0; m < kCount; ++m) {
+    double left = sumLanes(l[m]);
+    double right = sumLanes(r[m]);
+    for (int k = j; k < n; ++k) {
+      left += h[k] * (fL[m + k] - bL[k - m]);
+      right += h[k] * (fR[m + k] - bR[k - m]);
+    }
+    out[m] = {left, right};
+  }
+}
+}  // namespace
+
+// Load-bound: the coefficients are read once for all outputs, and the
+// history each output reads again is already in the first-level cache.
+__attribute__((target_clones("arch=x86-64-v3", "default")))
+void hilbertSumsBatch(const double* h, const double* fL, const double* bL, const double* fR, const double* bR,
+                      int n, int count, StereoSums* out) noexcept {
+  switch (count) {
+    case 4: batch<4>(h, fL, bL, fR, bR, n, out); break;
+    case 3: batch<3>(h, fL, bL, fR, bR, n, out); break;
+    case 2: batch<2>(h, fL, bL, fR, bR, n, out); break;
+    case 1: batch<1>(h, fL, bL, fR, bR, n, out); break;
+    default: break;
+  }
+}
+
+void foldHilbertCoefficients(const double* h, double* folded) noexcept {
+  constexpr int kHalf = HilbertRing::kHalf;
+  for (int d = 0; d < kHalf; ++d) folded[d] = (h[d] + h[d + kHalf]) - (h[kHalf - 1 - d] + h[2 * kHalf - 1 - d]);
+}
+
+namespace {
+template <int kCount>
+inline void folded(const double* g, const double* xL, const double* xR, StereoSums* out) noexcept {
+  Lanes l[kCount] = {}, r[kCount] = {};
+  for (int d = 0; d < kFoldedSize; d += 4) {
+    Lanes c, x;
+    load(c, g + d);
+    for (int m = 0; m < kCount; ++m) {
+      load(x, xL + m + d);
+      l[m] += c * x;
+      load(x, xR + m + d);
+      r[m] += c * x;
+    }
+  }
+  for (int m = 0; m < kCount; ++m) out[m] = {sumLanes(l[m]), sumLanes(r[m])};
+}
+}  // namespace
+
+__attribute__((target_clones("arch=x86-64-v3", "default")))
+void foldedSumsBatch(const double* g, const double* xL, const double* xR, int count, StereoSums* out) noexcept {
+  switch (count) {
+    case 4: folded<4>(g, xL, xR, out); break;
+    case 3: folded<3>(g, xL, xR, out); break;
+    case 2: folded<2>(g, xL, xR, out); break;
+    case 1: folded<1>(g, xL, xR, out); break;
+    default: break;
+  }
+}
+
 }  // namespace orv::valdris

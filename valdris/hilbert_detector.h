@@ -66,10 +66,28 @@ struct StereoSums {
 };
 
 // Sum over j < n of h[j] * (fL[j] - bL[j]), and the same for the right
-// channel. The order of the sum is fixed, so every build and CPU gives the
-// same bits.
+// channel. The order of the sum is fixed; only fused multiply-adds (on CPUs
+// that have them) change its rounding.
 StereoSums hilbertSums(const double* h, const double* fL, const double* bL, const double* fR, const double* bR,
                        int n) noexcept;
+
+// The sums of up to four consecutive outputs of one parity at once, which
+// share one pass over the coefficients and the history (at 960 taps the
+// history of both parities does not fit the first-level cache): output m
+// reads fL + m, bL - m, fR + m and bR - m. Partial sums in another order than
+// hilbertSums, so the last bits may differ.
+void hilbertSumsBatch(const double* h, const double* fL, const double* bL, const double* fR, const double* bR,
+                      int n, int count, StereoSums* out) noexcept;
+
+// With more than 256 taps the sums read every entry of a parity's half (512
+// entries) more than once. Folded, each output is one 512-term dot product
+// with the forward run: folded[d] = H[d] - H[511 - d], H[d] = h[d] + h[d + 512].
+inline constexpr int kFoldedSize = HilbertRing::kHalf;
+void foldHilbertCoefficients(const double* h, double* folded) noexcept;
+
+// Sum over d < 512 of g[d] * xL[m + d], and the same for xR, for the
+// outputs m < count (at most 4) in one pass.
+void foldedSumsBatch(const double* g, const double* xL, const double* xR, int count, StereoSums* out) noexcept;
 
 // Squared magnitude of the analytic signal at the centre q = newest - taps:
 // the centre sample squared plus the odd-tap transform around it squared.
