@@ -556,5 +556,139 @@ TEST(Biquad, UnusableParametersGiveAFilterThatPassesItsInput) {
   }
 }
 
+
+// Everything a run reads or writes; the noise generator's state shows through
+// runsAlike against a filter that drew from it the same number of times.
+void expectSameFilter(const Biquad& got, const Biquad& want, const char* what) {
+  const auto coefsEqual = [](const Biquad::Coefficients& a, const Biquad::Coefficients& b) {
+    return a.a0 == b.a0 && a.a1 == b.a1 && a.a2 == b.a2 && a.b0 == b.b0 && a.b1 == b.b1 && a.b2 == b.b2;
+  };
+  const Biquad::State& s = got.state();
+  const Biquad::State& t = want.state();
+  EXPECT_TRUE(s.x0 == t.x0 && s.x1 == t.x1 && s.x2 == t.x2 && s.y0 == t.y0 && s.y1 == t.y1 && s.y2 == t.y2) << what;
+  EXPECT_TRUE(coefsEqual(got.current(), want.current())) << what;
+  EXPECT_TRUE(coefsEqual(got.target(), want.target())) << what;
+  EXPECT_EQ(got.noise(), want.noise()) << what;
+  EXPECT_TRUE(got.runsAlike(want)) << what;
+}
+
+struct PairCase {
+  int32_t type;
+  double f, q, gain;
+  bool gliding;
+};
+
+// Left and right of one stage, run as a pair, against the same two filters
+// run one after the other; a retune part way, then a reset.
+TEST(BiquadPair, PairRunsEqualTwoSeparateRunsBitForBit) {
+  const PairCase cases[] = {
+      {Biquad::lowShelf, 35, 0.35, -15, true},  {Biquad::highShelf, 5500, 0.5, 12, true},
+      {Biquad::peaking, 700, 0.3, 12, true},    {Biquad::lowpass, 20, 0.5, 0, false},
+      {Biquad::lowpass, 200, 0.5, 0, true},     {Biquad::highpass, 120, 0.7, 0, false},
+      {9, 400, 0.5, 0, false},                  {Biquad::bypass, 1000, 0.7, 6, true},
+      {Biquad::bypass, 1000, 0.7, 6, false},
+  };
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
+  for (const PairCase& c : cases) {
+    Biquad left(44100, c.type, c.f, c.q, c.gain), right(44100, c.type, c.f, c.q, c.gain);
+    Biquad soloLeft = left, soloRight = right;
+    for (int i = 0; i < 4000; ++i) {
+      if (i == 1500) {  // a retune while running: the gliding pair moves toward it together
+        for (Biquad* b : {&left, &right, &soloLeft, &soloRight}) {
+          b->setFrequency(1.5 * c.f);
+          b->setGain(c.gain - 3);
+        }
+      }
+      if (i == 3000)
+        for (Biquad* b : {&left, &right, &soloLeft, &soloRight}) b->reset();
+      ASSERT_TRUE(left.runsAlike(right)) << "type " << c.type << " sample " << i;
+      const double xl = dist(rng), xr = dist(rng);
+      double yl = xl, yr = xr;
+      if (c.gliding) Biquad::runGlidingPair(left, right, yl, yr);
+      else Biquad::runPlainPair(left, right, yl, yr);
+      const double wl = c.gliding ? soloLeft.runGliding(xl) : soloLeft.runPlain(xl);
+      const double wr = c.gliding ? soloRight.runGliding(xr) : soloRight.runPlain(xr);
+      ASSERT_EQ(yl, wl) << "type " << c.type << " sample " << i;
+      ASSERT_EQ(yr, wr) << "type " << c.type << " sample " << i;
+    }
+    expectSameFilter(left, soloLeft, "left");
+    expectSameFilter(right, soloRight, "right");
+  }
+}
+
+struct AlikeCase {
+  const char* name;
+  bool alike;
+  // Brings `b`, built like `a`, to the state the case describes.
+  void (*prepare)(Biquad& a, Biquad& b);
+};
+
+// Each case differs in one thing only: what a pair run would share but must not.
+TEST(BiquadPair, RunsAlikeOnlyWhenEverythingAPairSharesAgrees) {
+  const AlikeCase cases[] = {
+      {"built and reset alike", true, [](Biquad& a, Biquad& b) { a.reset(), b.reset(); }},
+      {"alike after running on different inputs", true,
+       [](Biquad& a, Biquad& b) {
+         double l = 0.3, r = -0.7;
+         for (int i = 0; i < 50; ++i) Biquad::runGlidingPair(a, b, l, r);
+       }},
+      {"type alone (bypass and an unknown type both design all ones)", false,
+       [](Biquad& a, Biquad& b) {
+         a.setType(Biquad::bypass);
+         b.setType(11);
+       }},
+      {"one coefficient (a0 of the decay design)", false,
+       [](Biquad& a, Biquad& b) {
+         a.setType(2);
+         b.setType(2);
+         b.setFrequency(a.frequency() * 1.01);
+         a.reset(), b.reset();
+       }},
+      {"current coefficients (one reset, one still gliding from 1)", false, [](Biquad& a, Biquad&) { a.reset(); }},
+      {"glide factor (retuned to 96 kHz against built there)", false,
+       [](Biquad& a, Biquad& b) {
+         a = Biquad(96000, Biquad::lowpass, 1000, 0.5, 0);
+         b.setSampleRate(96000);
+         a.reset(), b.reset();
+       }},
+      {"noise sign", false,
+       [](Biquad& a, Biquad& b) {
+         a.reset(), b.reset();
+         b.runPlain(0.0);
+         b.reset();
+       }},
+      {"noise generator state", false,
+       [](Biquad& a, Biquad& b) {
+         a.reset(), b.reset();
+         b.runGliding(0.0);
+         b.setFrequency(b.frequency());  // a lowpass design puts the noise back to +1e-13
+         b.reset();
+       }},
+  };
+  for (const AlikeCase& c : cases) {
+    Biquad a(44100, Biquad::lowpass, 1000, 0.5, 0), b(44100, Biquad::lowpass, 1000, 0.5, 0);
+    c.prepare(a, b);
+    EXPECT_EQ(a.runsAlike(b), c.alike) << c.name;
+    EXPECT_EQ(b.runsAlike(a), c.alike) << c.name;
+  }
+}
+
+// The fixture for the generator case: nothing but the generator differs.
+TEST(BiquadPair, FiltersThatDifferOnlyInTheirNoiseGeneratorLookEqualOtherwise) {
+  Biquad a(44100, Biquad::lowpass, 1000, 0.5, 0), b(44100, Biquad::lowpass, 1000, 0.5, 0);
+  a.reset();
+  b.runGliding(0.0);
+  b.setFrequency(b.frequency());
+  b.reset();
+  EXPECT_EQ(a.noise(), b.noise());
+  EXPECT_EQ(a.glide(), b.glide());
+  EXPECT_EQ(a.current().b0, b.current().b0);
+  EXPECT_EQ(a.state().y1, b.state().y1);
+  EXPECT_FALSE(a.runsAlike(b));
+  // And a gliding run tells them apart.
+  EXPECT_NE(a.runGliding(0.0), b.runGliding(0.0));
+}
+
 }  // namespace
 }  // namespace orv::dsp

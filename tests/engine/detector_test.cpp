@@ -62,6 +62,97 @@ TEST(HilbertDetector, SplitRingMatchesThePlainRingForEveryLengthAndPosition) {
   }
 }
 
+// Random history on every position of both rings, different per channel.
+void fillRandom(DetectorRings& rings, uint32_t seed) {
+  for (int w = 0; w < HilbertRing::kSize; ++w) {
+    seed = seed * 1664525u + 1013904223u;
+    const double l = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    seed = seed * 1664525u + 1013904223u;
+    const double r = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+    rings.write(w, l, r);
+  }
+}
+
+// The one-at-a-time sum of the output whose runs start at entry k0 of half `parity`.
+StereoSums singleSums(const DetectorRings& rings, const double* h, int parity, int k0, int taps) {
+  const int k = k0 & (HilbertRing::kHalf - 1);
+  return hilbertSums(h, rings.left.forwardRun(parity, k), rings.left.backwardRun(parity, k),
+                     rings.right.forwardRun(parity, k), rings.right.backwardRun(parity, k), taps);
+}
+
+// Batched and folded sums only reorder the additions.
+bool sameSum(const StereoSums& got, const StereoSums& want) {
+  return std::fabs(got.left - want.left) <= 1e-12 * (1.0 + std::fabs(want.left)) &&
+         std::fabs(got.right - want.right) <= 1e-12 * (1.0 + std::fabs(want.right));
+}
+
+// Every start entry of both halves, so the forward runs cross the end of the
+// half and the backward runs need the step back past their start; batches of
+// one to four outputs. 320 taps is where the engine switches to the folded sum.
+TEST(HilbertDetector, BatchedAndFoldedSumsEqualTheOneAtATimeSums) {
+  std::vector<double> h(kHilbertTableSize), g(kFoldedSize);
+  DetectorRings rings;
+  fillRandom(rings, 11);
+  for (int taps : {1, 55, 220, 319, 320, 480, 512, 960}) {
+    fillHilbertCoefficients(h.data(), taps);
+    foldHilbertCoefficients(h.data(), g.data());
+    for (int parity = 0; parity < 2; ++parity) {
+      for (int k0 = 0; k0 < HilbertRing::kHalf; ++k0) {
+        StereoSums want[4];
+        for (int m = 0; m < 4; ++m) want[m] = singleSums(rings, h.data(), parity, k0 + m, taps);
+        for (int count = 1; count <= 4; ++count) {
+          // Output m reads the backward run m entries before its start: step
+          // to the next copy when the run starts too close to the front.
+          const double* bL = rings.left.backwardRun(parity, k0);
+          const double* bR = rings.right.backwardRun(parity, k0);
+          if (((HilbertRing::kHalf - k0) & (HilbertRing::kHalf - 1)) < count - 1)
+            bL += HilbertRing::kHalf, bR += HilbertRing::kHalf;
+          const double* fL = rings.left.forwardRun(parity, k0);
+          const double* fR = rings.right.forwardRun(parity, k0);
+          StereoSums batched[4], folded[4];
+          hilbertSumsBatch(h.data(), fL, bL, fR, bR, taps, count, batched);
+          foldedSumsBatch(g.data(), fL, fR, count, folded);
+          for (int m = 0; m < count; ++m) {
+            ASSERT_TRUE(sameSum(batched[m], want[m]))
+                << "batched: " << taps << " taps, parity " << parity << ", k0 " << k0 << ", output " << m << " of "
+                << count << ": " << batched[m].left << " " << batched[m].right << " for " << want[m].left << " "
+                << want[m].right;
+            ASSERT_TRUE(sameSum(folded[m], want[m]))
+                << "folded: " << taps << " taps, parity " << parity << ", k0 " << k0 << ", output " << m << " of "
+                << count << ": " << folded[m].left << " " << folded[m].right << " for " << want[m].left << " "
+                << want[m].right;
+          }
+        }
+      }
+    }
+  }
+}
+
+// A batch overwrites entries that earlier outputs still read with their old
+// values; the correction adds the folded coefficient times the change. So the
+// folded coefficient at distance d from the run's start must be the weight of
+// that entry in the sum: an impulse there reads exactly it.
+TEST(HilbertDetector, FoldedCoefficientIsTheWeightOfEachEntry) {
+  std::vector<double> h(kHilbertTableSize), g(kFoldedSize);
+  for (int taps : {1, 55, 220, 319, 320, 480, 512, 960}) {
+    fillHilbertCoefficients(h.data(), taps);
+    foldHilbertCoefficients(h.data(), g.data());
+    for (int parity = 0; parity < 2; ++parity) {
+      for (int k0 : {0, 1, 255, 510, 511}) {
+        DetectorRings rings;
+        for (int d = 0; d < HilbertRing::kHalf; ++d) {
+          const int position = 2 * ((k0 + d) & (HilbertRing::kHalf - 1)) + parity;
+          rings.write(position, 1.0, -0.5);
+          const StereoSums s = singleSums(rings, h.data(), parity, k0, taps);
+          rings.write(position, 0.0, 0.0);
+          ASSERT_NEAR(s.left, g[d], 1e-15) << taps << " taps, parity " << parity << ", k0 " << k0 << ", d " << d;
+          ASSERT_NEAR(s.right, -0.5 * g[d], 1e-15) << taps << " taps, parity " << parity << ", k0 " << k0;
+        }
+      }
+    }
+  }
+}
+
 TEST(HilbertDetector, SteadyFullScaleSineReadsItsAmplitude) {
   std::vector<double> h(kHilbertTableSize);
   const int taps = 55;  // 44.1 kHz
