@@ -52,4 +52,10 @@ bool formatFixed(double value, int32_t decimals, char* text) {
   return true;
 }
 
+void formatDisplay(double value, int32_t decimals, const char* unit, char* text) {
+  text[0] = '\0';
+  formatFixed(static_cast<float>(value), decimals, text);
+  std::strcat(text, unit);
+}
+
 }  // namespace orv

@@ -11,4 +11,8 @@ namespace orv {
 // return false.
 bool formatFixed(double value, int32_t decimals, char* text);
 
+// A parameter display: the value rounded to a float, written by formatFixed
+// (nothing when out of range), then the unit directly after it.
+void formatDisplay(double value, int32_t decimals, const char* unit, char* text);
+
 }  // namespace orv

@@ -97,13 +97,6 @@ const ParameterInfo* infoFor(int32_t index) {
   return &kParameters[index];
 }
 
-// Number as the host shows it: rounded to a float first, then truncated.
-void writeNumber(double shown, int decimals, const char* unit, char* text) {
-  text[0] = '\0';
-  formatFixed(static_cast<float>(shown), decimals, text);
-  std::strcat(text, unit);
-}
-
 }  // namespace
 
 int switchState(float raw) { return v::switchOn(raw) ? 1 : 0; }
@@ -141,7 +134,7 @@ void parameterDisplay(int32_t index, float raw, char* text) {
       return;
     }
     case Kind::continuous:
-      writeNumber(info->shown(raw), info->decimals, info->unit, text);
+      formatDisplay(info->shown(raw), info->decimals, info->unit, text);
       return;
   }
 }

@@ -116,13 +116,6 @@ const ParameterInfo* infoFor(int32_t index) {
   return &kParameters[index];
 }
 
-// Number as the host shows it: rounded to a float first, then truncated.
-void writeNumber(double shown, int decimals, const char* unit, char* text) {
-  text[0] = '\0';
-  formatFixed(static_cast<float>(shown), decimals, text);
-  std::strcat(text, unit);
-}
-
 }  // namespace
 
 double clampUnit(float raw) {
@@ -174,12 +167,12 @@ void parameterDisplay(int32_t index, float raw, char* text) {
       std::strcpy(text, switchOn(raw) ? info->onText : info->offText);
       return;
     case Kind::continuous:
-      writeNumber(info->shown(raw), info->decimals, info->unit, text);
+      formatDisplay(info->shown(raw), info->decimals, info->unit, text);
       return;
     case Kind::tilt: {
       const double v = clampUnit(raw);
-      if (v > 0.51) writeNumber((v - 0.5) * 100.0, 0, "R", text);
-      else if (v < 0.49) writeNumber((0.5 - v) * 100.0, 0, "L", text);
+      if (v > 0.51) formatDisplay((v - 0.5) * 100.0, 0, "R", text);
+      else if (v < 0.49) formatDisplay((0.5 - v) * 100.0, 0, "L", text);
       else std::strcpy(text, "C");
       return;
     }
