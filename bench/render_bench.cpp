@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scoped_config_home.h"
 #include "tools/orv-render/audio_io.h"
 #include "tools/vsthost/vsthost.h"
 
@@ -200,27 +201,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::vector<double> process_, render_;
 };
 
-// Instances read and write their meter settings: keep them, and the files, in a private folder.
-struct PrivateHome {
-  std::string path;
-  PrivateHome() {
-    char pattern[] = "/tmp/orv-render-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return;
-    path = pattern;
-    setenv("XDG_CONFIG_HOME", (path + "/.config").c_str(), 1);
-    setenv("HOME", path.c_str(), 1);
-  }
-  ~PrivateHome() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  PrivateHome home;
-  if (home.path.empty()) {
+  // Instances read and write their meter settings: keep them, and the files, in a private folder.
+  orv::testing::ScopedConfigHome home;
+  if (!home.ok()) {
     std::fprintf(stderr, "render_bench: cannot make a temporary folder\n");
     return 1;
   }
@@ -239,8 +225,8 @@ int main(int argc, char** argv) {
     orv::render::writeAudio(programmeOnly, makeProgramme(), kRate, {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 24});
     return 0;
   }
-  inputPath = home.path + "/programme.wav";
-  outputPath = home.path + "/rendered.wav";
+  inputPath = (home.path() / "programme.wav").string();
+  outputPath = (home.path() / "rendered.wav").string();
   orv::render::writeAudio(inputPath, makeProgramme(), kRate, {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 24});
 
   // One run per entry, alternating, so both see the same load.

@@ -4,19 +4,16 @@
 // through the test host. Counters: ns per stereo frame, and the real-time
 // factor (seconds of audio per second of CPU time).
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "tests/reference/valdris_reference.h"
+#include "tests/support/scoped_config_home.h"
 #include "tools/vsthost/vsthost.h"
 #include "valdris/factory_presets.h"
 #include "valdris/parameters.h"
@@ -26,8 +23,7 @@ namespace {
 
 namespace p = orv::valdris;
 
-constexpr int kBlock = 64;          // host block, frames
-constexpr double kSeconds = 2.0;    // programme length; the benchmarks loop over it
+using namespace orv::bench;
 
 enum class Mode { plain, fat, smooth, fatSmooth };
 const char* modeName(Mode m) {
@@ -38,11 +34,6 @@ const char* modeName(Mode m) {
     case Mode::fatSmooth: return "FAT+Smooth";
   }
   return "";
-}
-
-// Every pin reads as connected (answer 0); version 2.4.
-intptr_t hostCallback(vst::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
-  return opcode == vst::audioMasterVersion ? 2400 : 0;
 }
 
 // "Gentle Master" (RMS, soft knee, 2:1-ish ratio, threshold around -21 dB)
@@ -59,88 +50,6 @@ std::vector<std::pair<int32_t, float>> settings(Mode mode) {
   s.emplace_back(p::kFat, mode == Mode::fat || mode == Mode::fatSmooth ? 1.0f : 0.0f);
   s.emplace_back(p::kSmooth, mode == Mode::smooth || mode == Mode::fatSmooth ? 1.0f : 0.0f);
   return s;
-}
-
-// Deterministic programme: noise bursts, sines, drum-like decaying hits over
-// a low tone; left and right differ. Levels from about -30 to -3 dBFS, so the
-// compressor works and the limiter catches the hits.
-struct Programme {
-  std::vector<double> left, right;
-};
-
-Programme makeProgramme(double rate, bool silent) {
-  const size_t n = static_cast<size_t>(rate * kSeconds);
-  Programme g{std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)};
-  if (silent) return g;
-  uint32_t seed = 12345u;
-  auto noise = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<double>(seed) / 2147483648.0 - 1.0;
-  };
-  constexpr double kTwoPi = 6.283185307179586;
-  const size_t beat = static_cast<size_t>(rate * 0.25);
-  for (size_t i = 0; i < n; ++i) {
-    const double t = static_cast<double>(i) / rate;
-    const double section = std::fmod(t, 1.0);
-    double l = 0.0, r = 0.0;
-    if (section < 0.3) {  // noise burst with a swelling level
-      const double a = 0.05 + 0.4 * section;
-      l = a * noise();
-      r = a * noise();
-    } else if (section < 0.7) {  // sines, a chord with some stereo width
-      l = 0.3 * std::sin(kTwoPi * 220.0 * t) + 0.1 * std::sin(kTwoPi * 1760.0 * t);
-      r = 0.3 * std::sin(kTwoPi * 330.0 * t) + 0.05 * std::sin(kTwoPi * 5000.0 * t);
-    } else {  // quiet bed
-      l = 0.03 * noise();
-      r = 0.03 * noise();
-    }
-    // Drum-like hits: a decaying low thump and a click every quarter second.
-    const double since = static_cast<double>(i % beat) / rate;
-    const double hit = 0.8 * std::exp(-since * 30.0) * std::sin(kTwoPi * 60.0 * since) +
-                       0.3 * std::exp(-since * 400.0) * noise();
-    g.left[i] = l + hit;
-    g.right[i] = r + 0.9 * hit;
-  }
-  return g;
-}
-
-const Programme& programme(double rate, bool silent) {
-  static std::map<std::pair<double, bool>, Programme> cache;
-  auto it = cache.find({rate, silent});
-  if (it == cache.end()) it = cache.emplace(std::make_pair(rate, silent), makeProgramme(rate, silent)).first;
-  return it->second;
-}
-
-template <typename T>
-struct HostBuffers {
-  std::vector<T> left, right, outL, outR;
-  explicit HostBuffers(const Programme& g)
-      : left(g.left.begin(), g.left.end()), right(g.right.begin(), g.right.end()), outL(kBlock), outR(kBlock) {}
-  size_t size() const { return left.size(); }
-};
-
-void setCounters(benchmark::State& state, double rate) {
-  const double frames = static_cast<double>(state.iterations()) * kBlock;
-  // Inverted rate: CPU seconds per frame, scaled to ns.
-  state.counters["ns_per_frame"] = benchmark::Counter(frames * 1e-9, benchmark::Counter::kIsRate |
-                                                                         benchmark::Counter::kInvert);
-  state.counters["realtime_x"] = benchmark::Counter(frames / rate, benchmark::Counter::kIsRate);
-}
-
-// One iteration is one 64-frame host call, cycling through the programme.
-template <typename Process, typename T>
-void runBlocks(benchmark::State& state, HostBuffers<T>& b, Process&& process) {
-  const size_t n = b.size() - b.size() % kBlock;
-  size_t first = 0;
-  for (auto _ : state) {
-    T* ins[4] = {b.left.data() + first, b.right.data() + first, b.left.data() + first, b.right.data() + first};
-    T* outs[2] = {b.outL.data(), b.outR.data()};
-    process(ins, outs);
-    benchmark::DoNotOptimize(b.outL.data());
-    benchmark::ClobberMemory();
-    first += kBlock;
-    if (first >= n) first = 0;
-  }
 }
 
 std::unique_ptr<orv::Valdris> makeValdris(Mode mode, double rate) {
@@ -204,40 +113,8 @@ void BM_Reference(benchmark::State& state, Mode mode, double rate) {
   setCounters(state, rate);
 }
 
-// Prints, after the table, how much faster the engine is than the model in
-// the same mode (medians when repeated, else the single runs).
-class SpeedupReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const bool aggregate = run.run_type == Run::RT_Aggregate;
-      if (aggregate && run.aggregate_name != "median") continue;
-      auto it = run.counters.find("ns_per_frame");
-      if (it == run.counters.end()) continue;
-      const std::string name = run.run_name.str();
-      if (aggregate || !seenMedian[name]) {
-        nsPerFrame[name] = it->second.value;
-        if (aggregate) seenMedian[name] = true;
-      }
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const auto ref = nsPerFrame.find(kReferenceName);
-    const auto eng = nsPerFrame.find(kEngineName);
-    if (ref != nsPerFrame.end() && eng != nsPerFrame.end() && eng->second > 0.0)
-      std::printf("\nspeed-up of the engine over the reference model (%s, double): %.1fx (%.1f vs %.1f ns/frame)\n",
-                  kEngineName, ref->second / eng->second, eng->second, ref->second);
-  }
-
-  static constexpr const char* kReferenceName = "reference/plain/44100/double";
-  static constexpr const char* kEngineName = "kernel/plain/44100/double";
-
- private:
-  std::map<std::string, double> nsPerFrame;
-  std::map<std::string, bool> seenMedian;
-};
+constexpr const char* kReferenceName = "reference/plain/44100/double";
+constexpr const char* kEngineName = "kernel/plain/44100/double";
 
 void registerAll() {
   const Mode modes[] = {Mode::plain, Mode::fat, Mode::smooth, Mode::fatSmooth};
@@ -251,34 +128,19 @@ void registerAll() {
   // Silence must cost no more than noise: no state may sink into denormals.
   benchmark::RegisterBenchmark("silence/FAT+Smooth/44100/float", BM_Kernel<float>, Mode::fatSmooth, 44100.0, true);
   benchmark::RegisterBenchmark("noise/FAT+Smooth/44100/float", BM_Kernel<float>, Mode::fatSmooth, 44100.0, false);
-  benchmark::RegisterBenchmark(SpeedupReporter::kReferenceName, BM_Reference, Mode::plain, 44100.0);
+  benchmark::RegisterBenchmark(kReferenceName, BM_Reference, Mode::plain, 44100.0);
   benchmark::RegisterBenchmark("hostpath/plain/44100/float", BM_HostPath);
 }
-
-// Instances read and write their meter settings: keep them in a private folder.
-struct PrivateHome {
-  std::string path;
-  PrivateHome() {
-    char pattern[] = "/tmp/orv-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return;
-    path = pattern;
-    setenv("XDG_CONFIG_HOME", (path + "/.config").c_str(), 1);
-    setenv("HOME", path.c_str(), 1);
-  }
-  ~PrivateHome() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  PrivateHome home;
+  // Instances read and write their meter settings: keep them in a private folder.
+  orv::testing::ScopedConfigHome home;
   registerAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  SpeedupReporter reporter;
+  SpeedupReporter reporter(kReferenceName, kEngineName);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
