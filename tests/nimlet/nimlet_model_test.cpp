@@ -10,6 +10,7 @@
 #include "nimlet_support.h"
 #include "platform/allocation.h"
 #include "platform/registry.h"
+#include "tests/support/failed_construction.h"
 #include "valdris/meter_settings.h"
 
 namespace nimlet_test {
@@ -46,24 +47,7 @@ TEST_F(NimletModel, EveryFailedAllocationLeavesAVisiblyBrokenButSafeInstance) {
   std::vector<float> in(32, 0.25f), out(32, 9.0f);
   float* ins[] = {in.data()};
   float* outs[] = {out.data()};
-  int failures = 0;
-  for (int allowed = 0;; ++allowed) {
-    orv::platform::failAllocationsAfter(allowed);
-    testing::internal::CaptureStderr();
-    auto effect = std::make_unique<Nimlet>(host);
-    const std::string message = testing::internal::GetCapturedStderr();
-    orv::platform::failAllocationsAfter(-1);
-    if (!effect->hasFailedAllocation()) {
-      EXPECT_EQ(message, "");
-      break;
-    }
-    ++failures;
-    const vst::AEffect* record = effect->getAeffect();
-    EXPECT_EQ(record->numInputs, 1);
-    EXPECT_EQ(record->numOutputs, 1);
-    EXPECT_EQ(record->uniqueID, vst::fourCC('-', '-', '-', '-'));
-    EXPECT_NE(message.find("Cannot create Orv Nimlet"), std::string::npos);
-    EXPECT_NE(message.find("Not enough memory"), std::string::npos);
+  auto check = [&](std::unique_ptr<Nimlet>& effect, const std::string& message) {
     // Every suspend and resume shows the message again and does nothing else.
     for (int repeat = 0; repeat < 2; ++repeat) {
       testing::internal::CaptureStderr();
@@ -85,7 +69,8 @@ TEST_F(NimletModel, EveryFailedAllocationLeavesAVisiblyBrokenButSafeInstance) {
     effect.reset();
     float ignored;
     EXPECT_FALSE(stored("vureference", ignored)) << "a broken instance must not overwrite stored meter settings";
-  }
+  };
+  const int failures = orv::testing::forEachFailedConstruction<Nimlet>(host, "Cannot create Orv Nimlet", check);
   EXPECT_GE(failures, 3) << "the preset table, the chunk buffer and the engine memory can all fail";
 }
 

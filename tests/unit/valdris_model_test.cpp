@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "platform/allocation.h"
-#include "tests/support/scoped_config_home.h"
 #include "platform/registry.h"
+#include "tests/support/failed_construction.h"
+#include "tests/support/scoped_config_home.h"
 #include "valdris/meter_settings.h"
 #include "valdris/valdris.h"
 
@@ -75,25 +76,7 @@ TEST_F(ValdrisModel, EveryFailedAllocationLeavesAVisiblyBrokenButSafeInstance) {
   std::vector<float> in(32, 0.25f), out(32, 9.0f);
   float* ins[] = {in.data()};
   float* outs[] = {out.data()};
-  int failures = 0;
-  for (int allowed = 0;; ++allowed) {
-    orv::platform::failAllocationsAfter(allowed);
-    testing::internal::CaptureStderr();
-    auto effect = std::make_unique<Valdris>(host);
-    const std::string constructionMessage = testing::internal::GetCapturedStderr();
-    orv::platform::failAllocationsAfter(-1);
-    if (!effect->hasFailedAllocation()) {
-      EXPECT_EQ(constructionMessage, "");
-      break;
-    }
-    ++failures;
-    const vst::AEffect* record = effect->getAeffect();
-    EXPECT_EQ(record->numInputs, 1);
-    EXPECT_EQ(record->numOutputs, 1);
-    EXPECT_EQ(record->uniqueID, vst::fourCC('-', '-', '-', '-'));
-    EXPECT_NE(constructionMessage.find("Cannot create Orv Valdris"), std::string::npos);
-    EXPECT_NE(constructionMessage.find("Not enough memory"), std::string::npos);
-
+  auto check = [&](std::unique_ptr<Valdris>& effect, const std::string& constructionMessage) {
     for (int repeat = 0; repeat < 2; ++repeat) {
       testing::internal::CaptureStderr();
       effect->suspend();
@@ -110,7 +93,8 @@ TEST_F(ValdrisModel, EveryFailedAllocationLeavesAVisiblyBrokenButSafeInstance) {
     effect.reset();
     float ignored;
     EXPECT_FALSE(stored("vureference", ignored)) << "a broken instance must not overwrite stored meter settings";
-  }
+  };
+  const int failures = orv::testing::forEachFailedConstruction<Valdris>(host, "Cannot create Orv Valdris", check);
   EXPECT_GE(failures, 3) << "the preset table, the chunk buffer and the engine memory can all fail";
 }
 
