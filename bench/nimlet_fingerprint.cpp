@@ -23,51 +23,20 @@
 #include <string>
 #include <vector>
 
+#include "bench/fingerprint_support.h"
 #include "nimlet/engine.h"
 #include "nimlet/factory_presets.h"
 #include "nimlet/parameters.h"
 
 namespace {
 
+using namespace orv::bench;
+
 namespace n = orv::nimlet;
 
 constexpr double kSeconds = 0.2;
 constexpr int kBlockSizes[] = {64, 1, 7, 100, 33, 256, 13, 500, 64, 64, 2, 3};
 constexpr int kNumBlockSizes = sizeof kBlockSizes / sizeof kBlockSizes[0];
-
-struct Hash {
-  uint64_t h = 1469598103934665603ull;
-  void bytes(const void* p, std::size_t count) {
-    const auto* b = static_cast<const unsigned char*>(p);
-    for (std::size_t i = 0; i < count; ++i) h = (h ^ b[i]) * 1099511628211ull;
-  }
-};
-
-struct Sink {
-  Hash hash;
-  std::vector<double>* values = nullptr;
-  template <typename T>
-  void add(T x) {
-    hash.bytes(&x, sizeof x);
-    if (values != nullptr) values->push_back(static_cast<double>(x));
-  }
-};
-
-// Deterministic programme with silence, a sine chord, noise bursts, hits, a
-// few overs and, rarely, a non-finite sample.
-double programme(uint32_t& seed, std::size_t i, double rate, int channel) {
-  seed = seed * 1664525u + 1013904223u;
-  const double noise = static_cast<double>(seed) / 2147483648.0 - 1.0;
-  const double t = static_cast<double>(i) / rate;
-  const double section = std::fmod(t * 5.0, 1.0);
-  double x;
-  if (section < 0.1) x = 0.0;
-  else if (section < 0.4) x = (0.05 + section) * noise;
-  else if (section < 0.8) x = 0.4 * std::sin(6.283185307179586 * (220.0 + 110.0 * channel) * t);
-  else x = 1.3 * std::sin(6.283185307179586 * 60.0 * t);  // overs
-  if (i % 9973 == 5000) x = channel == 0 ? NAN : INFINITY;
-  return x;
-}
 
 void setPreset(n::Engine& e, int preset) {
   const orv::FactoryPreset& p = n::kFactoryPresets[preset];
@@ -119,7 +88,7 @@ void runCase(Sink& sink, int preset, bool stereo, bool smooth, double rate, int 
   for (auto& c : out) c.assign(frames, 0.0f);
   for (std::size_t i = 0; i < frames; ++i)
     for (int c = 0; c < 4; ++c)
-      in[c][i] = static_cast<float>(programme(seed, i, 44100.0, c) * (c < 2 ? 1.0 : (variant == 3 ? 0.9 : 0.5)));
+      in[c][i] = static_cast<float>(fingerprintProgramme(seed, i, 44100.0, c) * (c < 2 ? 1.0 : (variant == 3 ? 0.9 : 0.5)));
 
   std::size_t first = 0;
   int call = 0;
@@ -206,7 +175,7 @@ int runOnly(int kernel, double rate, double seconds) {
   for (auto& c : in) c.resize(frames);
   for (auto& c : out) c.resize(64);
   for (std::size_t i = 0; i < frames; ++i)
-    for (int c = 0; c < 2; ++c) in[c][i] = static_cast<float>(0.7 * programme(seed, i, rate, c));
+    for (int c = 0; c < 2; ++c) in[c][i] = static_cast<float>(0.7 * fingerprintProgramme(seed, i, rate, c));
   for (std::size_t first = 0; first < frames; first += 64) {
     n::Channels<float> io{in[0].data() + first, in[1].data() + first, in[0].data() + first,
                           in[1].data() + first, out[0].data(), out[1].data()};
@@ -221,69 +190,17 @@ int runOnly(int kernel, double rate, double seconds) {
 int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "--run") == 0)
     return runOnly(std::atoi(argv[2]), std::atof(argv[3]), std::atof(argv[4]));
-  std::string dump, compare;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--dump") == 0) dump = argv[i + 1];
-    else if (std::strcmp(argv[i], "--compare") == 0) compare = argv[i + 1];
-  }
-  std::vector<double> values;
-  Hash total;
+  Fingerprint fingerprint(argc, argv);
   // 250 kHz is no valid rate: the engine falls back to 44.1 kHz.
   const double rates[] = {22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 250000.0};
-  struct Range {
-    std::string name;
-    std::size_t begin, end;
-  };
-  std::vector<Range> ranges;
   for (int stereo = 1; stereo >= 0; --stereo)
     for (int smooth = 1; smooth >= 0; --smooth)
       for (double rate : rates) {
-        Sink sink;
-        sink.values = (dump.empty() && compare.empty()) ? nullptr : &values;
-        const std::size_t begin = values.size();
+        Sink& sink = fingerprint.beginGroup();
         for (int preset = 0; preset < orv::kNumPresets; ++preset)
           runCase(sink, preset, stereo != 0, smooth != 0, rate, preset % 4);
-        const std::string name = std::string(stereo ? "stereo" : "mono") + (smooth ? "/Smooth/" : "/Draft/") +
-                                 std::to_string(static_cast<int>(rate));
-        ranges.push_back({name, begin, values.size()});
-        std::printf("%-24s %016llx\n", name.c_str(), static_cast<unsigned long long>(sink.hash.h));
-        total.bytes(&sink.hash.h, sizeof sink.hash.h);
+        fingerprint.endGroup(std::string(stereo ? "stereo" : "mono") + (smooth ? "/Smooth/" : "/Draft/") +
+                             std::to_string(static_cast<int>(rate)));
       }
-  std::printf("total %016llx\n", static_cast<unsigned long long>(total.h));
-
-  if (!dump.empty()) {
-    FILE* f = std::fopen(dump.c_str(), "wb");
-    if (f == nullptr || std::fwrite(values.data(), sizeof(double), values.size(), f) != values.size()) return 1;
-    std::fclose(f);
-  }
-  if (!compare.empty()) {
-    std::vector<double> old(values.size());
-    FILE* f = std::fopen(compare.c_str(), "rb");
-    if (f == nullptr || std::fread(old.data(), sizeof(double), old.size(), f) != old.size()) {
-      std::fprintf(stderr, "cannot read %s\n", compare.c_str());
-      return 1;
-    }
-    std::fclose(f);
-    for (const Range& r : ranges) {
-      double worst = 0.0, worstA = 0.0, worstB = 0.0;
-      std::size_t differing = 0, worstAt = 0;
-      for (std::size_t i = r.begin; i < r.end; ++i) {
-        const double a = values[i], b = old[i];
-        if (a == b || (std::isnan(a) && std::isnan(b))) continue;
-        ++differing;
-        // Relative to the larger value, but not below -120 dB: the noise that
-        // keeps the state out of denormals sits around 1e-12.
-        const double scale = std::max({std::fabs(a), std::fabs(b), 1e-6});
-        if (std::fabs(a - b) / scale > worst) {
-          worst = std::fabs(a - b) / scale;
-          worstA = a, worstB = b, worstAt = i - r.begin;
-        }
-      }
-      std::printf("%-24s values %zu, differing %zu, largest relative difference %.3g", r.name.c_str(),
-                  r.end - r.begin, differing, worst);
-      if (differing > 0) std::printf(" (value %zu: %.17g, was %.17g)", worstAt, worstA, worstB);
-      std::printf("\n");
-    }
-  }
-  return 0;
+  return fingerprint.finish();
 }
