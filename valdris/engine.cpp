@@ -350,20 +350,6 @@ inline Engine::SideChainSample Engine::sideChain(Running& r, bool paired, double
   return {yL + k * (mid - lL), yR + k * (mid - lR), yL, yR};
 }
 
-template <bool exact>
-inline Engine::DetectorResult Engine::detect(Running& r, bool paired, double& mainL, double& mainR, double sideL,
-                                             double sideR) noexcept {
-  const SideChainSample s = sideChain(r, paired, mainL, mainR, sideL, sideR);
-  const int w = (sidechainWrite + 1) & kRingMask;
-  sidechainWrite = w;
-  hilbert[0].write(w, s.sL);
-  hilbert[1].write(w, s.sR);
-  const StereoSums power = analyticPower(hilbert[0], hilbert[1], w, taps, hilbertCoefs);
-  const double mL = exact ? exactMagnitude(power.left) : fastMagnitude(power.left);
-  const double mR = exact ? exactMagnitude(power.right) : fastMagnitude(power.right);
-  return {detectorLevel(mL, thresholdFactor), detectorLevel(mR, thresholdFactor), s.yL, s.yR};
-}
-
 // The analytic power of `count` consecutive detector positions, all of them
 // already written to the rings; old*[i] is what position newest[i] held before.
 // Each output is summed from the rings as they are, then corrected for the
@@ -412,24 +398,51 @@ void Engine::analyticPowers(const int* newest, const double* oldL, const double*
   }
 }
 
+// Gains of `count` consecutive samples (at most kGainChunk) from their
+// detector levels, in passes: the followers, then what each envelope step
+// takes from them (divisions and powers, independent per sample), then the
+// short recursion of the envelopes, then the static curve. Each sample gets
+// exactly the arithmetic of one step at a time; only the order of work that
+// does not depend on each other changes, so the recursion no longer waits
+// behind the divisions and powers.
 template <bool exact>
-inline Engine::GainPair Engine::computeGain(Running& r, bool paired, double dL, double dR) noexcept {
-  const EnvelopeSettings& s = envelopeSettings;
-  if (paired) {
-    const double xL = followedLevel(dL, s), xR = followedLevel(dR, s);
-    double aL = xL, aR = xR, bL = xL, bR = xR;
-    Biquad::runPlainPair(r.fastFollower[0], r.fastFollower[1], aL, aR);
-    Biquad::runPlainPair(r.slowFollower[0], r.slowFollower[1], bL, bR);
-    followEnvelopeFrom<exact>(r.envelope[0], xL, aL, bL, s, classic);
-    followEnvelopeFrom<exact>(r.envelope[1], xR, aR, bR, s, classic);
-  } else {
-    followEnvelope<exact>(r.envelope[0], dL, r.fastFollower[0], r.slowFollower[0], s, classic);
-    followEnvelope<exact>(r.envelope[1], dR, r.fastFollower[1], r.slowFollower[1], s, classic);
+void Engine::computeGains(Running& r, bool paired, const double* dL, const double* dR, int count, double* gL,
+                          double* gR) noexcept {
+  const EnvelopeSettings s = envelopeSettings;
+  double x[2][kGainChunk], a[2][kGainChunk], b[2][kGainChunk];
+  for (int i = 0; i < count; ++i) {
+    x[0][i] = followedLevel(dL[i], s);
+    x[1][i] = followedLevel(dR[i], s);
   }
-  floorEnvelope(r.envelope[0]);
-  floorEnvelope(r.envelope[1]);
-  return {curveGain(curve, envelopeLevel(r.envelope[0], s.rms)),
-          curveGain(curve, envelopeLevel(r.envelope[1], s.rms))};
+  if (paired) {
+    for (int i = 0; i < count; ++i) {
+      a[0][i] = b[0][i] = x[0][i];
+      a[1][i] = b[1][i] = x[1][i];
+      Biquad::runPlainPair(r.fastFollower[0], r.fastFollower[1], a[0][i], a[1][i]);
+      Biquad::runPlainPair(r.slowFollower[0], r.slowFollower[1], b[0][i], b[1][i]);
+    }
+  } else {
+    for (int c = 0; c < 2; ++c) {
+      for (int i = 0; i < count; ++i) {
+        a[c][i] = r.fastFollower[c].runPlain(x[c][i]);
+        b[c][i] = r.slowFollower[c].runPlain(x[c][i]);
+      }
+    }
+  }
+  double* g[2] = {gL, gR};
+  for (int c = 0; c < 2; ++c) {
+    EnvelopeStep k[kGainChunk];
+    for (int i = 0; i < count; ++i) k[i] = envelopeStep<exact>(x[c][i], a[c][i], b[c][i], s, classic);
+    double env = r.envelope[c];
+    double level[kGainChunk];
+    for (int i = 0; i < count; ++i) {
+      advanceEnvelope(env, x[c][i], k[i], s);
+      floorEnvelope(env);
+      level[i] = env;
+    }
+    r.envelope[c] = env;
+    for (int i = 0; i < count; ++i) g[c][i] = curveGain(curve, envelopeLevel(level[i], s.rms));
+  }
 }
 
 inline void Engine::gainAndOutput(Running& st, GainPair g, double mainL, double mainR, double dryL, double dryR,
@@ -513,17 +526,39 @@ void Engine::oneSampleDelay(int n) noexcept {
 }
 
 // Detector over a block at the base rate; while monitoring, the side-chain
-// buffers carry the filtered side-chain instead of the levels.
+// buffers carry the filtered side-chain instead of the levels. In passes: the
+// filters' short recursions, then the detector sums, which do not depend on
+// each other, then the magnitudes.
 void Engine::detectBlock(int n, bool monitor) noexcept {
   double *mL = block[kMainL], *mR = block[kMainR], *sL = block[kSideL], *sR = block[kSideR];
+  double linkedL[kMaxBlock], linkedR[kMaxBlock];
   Running r = live;
   const bool paired = sideChainAlike(r);
   for (int i = 0; i < n; ++i) {
-    const DetectorResult d = detect<false>(r, paired, mL[i], mR[i], sL[i], sR[i]);
-    sL[i] = monitor ? d.yL : d.dL;
-    sR[i] = monitor ? d.yR : d.dR;
+    const SideChainSample s = sideChain(r, paired, mL[i], mR[i], sL[i], sR[i]);
+    linkedL[i] = s.sL;
+    linkedR[i] = s.sR;
+    sL[i] = s.yL;
+    sR[i] = s.yR;
   }
   live = r;
+  int w = sidechainWrite;
+  double powerL[kMaxBlock], powerR[kMaxBlock];
+  for (int i = 0; i < n; ++i) {
+    w = (w + 1) & kRingMask;
+    hilbert[0].write(w, linkedL[i]);
+    hilbert[1].write(w, linkedR[i]);
+    if (monitor) continue;
+    const StereoSums power = analyticPower(hilbert[0], hilbert[1], w, taps, hilbertCoefs);
+    powerL[i] = power.left;
+    powerR[i] = power.right;
+  }
+  sidechainWrite = w;
+  if (monitor) return;
+  for (int i = 0; i < n; ++i) {
+    sL[i] = detectorLevel(fastMagnitude(powerL[i]), thresholdFactor);
+    sR[i] = detectorLevel(fastMagnitude(powerR[i]), thresholdFactor);
+  }
 }
 
 // Gain and output stage of the plain and oversampled kernels over `count`
@@ -535,10 +570,17 @@ void Engine::gainBlock(int count, bool monitor) noexcept {
   int w = delayWrite;
   Running r = live;
   const bool paired = followersAlike(r);
-  for (int i = 0; i < count; ++i) {
-    const GainPair g = computeGain<false>(r, paired, monitor ? 0.0 : sL[i], monitor ? 0.0 : sR[i]);
-    w = (w + 1) & kRingMask;
-    gainAndOutput(r, g, mL[i], mR[i], monitor ? sL[i] : mL[i], monitor ? sR[i] : mR[i], w, lag, oL[i], oR[i]);
+  static constexpr double kSilence[kGainChunk] = {};
+  for (int i0 = 0; i0 < count; i0 += kGainChunk) {
+    const int m = std::min(kGainChunk, count - i0);
+    double gL[kGainChunk], gR[kGainChunk];
+    computeGains<false>(r, paired, monitor ? kSilence : sL + i0, monitor ? kSilence : sR + i0, m, gL, gR);
+    for (int k = 0; k < m; ++k) {
+      const int i = i0 + k;
+      w = (w + 1) & kRingMask;
+      gainAndOutput(r, {gL[k], gR[k]}, mL[i], mR[i], monitor ? sL[i] : mL[i], monitor ? sR[i] : mR[i], w, lag, oL[i],
+                    oR[i]);
+    }
   }
   live = r;
   delayWrite = w;
@@ -605,14 +647,17 @@ void Engine::smoothBlock(int n) noexcept {
     }
     StereoSums power[kBatch];
     analyticPowers(position, oldL, oldR, m, power);
+    double dL[kBatch], dR[kBatch], gL[kBatch], gR[kBatch];
+    for (int k = 0; k < m; ++k) {
+      dL[k] = detectorLevel(exactMagnitude(power[k].left), thresholdFactor);
+      dR[k] = detectorLevel(exactMagnitude(power[k].right), thresholdFactor);
+    }
+    computeGains<true>(r, followersPaired, dL, dR, m, gL, gR);
     for (int k = 0; k < m; ++k) {
       const int i = i0 + k;
-      const double dL = detectorLevel(exactMagnitude(power[k].left), thresholdFactor);
-      const double dR = detectorLevel(exactMagnitude(power[k].right), thresholdFactor);
-      const GainPair g = computeGain<true>(r, followersPaired, dL, dR);
       r.noiseValue = z[k];
-      gainAndOutput(r, g, mL[i], mR[i], monitor ? yL[k] : mL[i], monitor ? yR[k] : mR[i], position[k], lag, oL[i],
-                    oR[i]);
+      gainAndOutput(r, {gL[k], gR[k]}, mL[i], mR[i], monitor ? yL[k] : mL[i], monitor ? yR[k] : mR[i], position[k],
+                    lag, oL[i], oR[i]);
     }
   }
   live = r;

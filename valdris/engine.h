@@ -78,10 +78,6 @@ class Engine {
 
  private:
   enum Buffer { kMainL, kMainR, kSideL, kSideR, kOutL, kOutR, kNumBuffers };
-  struct DetectorResult {
-    double dL, dR;  // detector levels
-    double yL, yR;  // filtered, balanced side-chain before the link
-  };
   struct GainPair {
     double left, right;
   };
@@ -90,6 +86,7 @@ class Engine {
     double yL, yR;  // filtered, balanced, before the link
   };
   static constexpr int kBatch = 8;  // detector outputs per pass in the smooth kernels
+  static constexpr int kGainChunk = 32;  // gains per pass
 
   void computeDetectorLength() noexcept;
   void computeAttack() noexcept;
@@ -108,9 +105,8 @@ class Engine {
   void analyticPowers(const int* newest, const double* oldL, const double* oldR, int count,
                       StereoSums* power) const noexcept;
   template <bool exact>
-  DetectorResult detect(Running& r, bool paired, double& mainL, double& mainR, double sideL, double sideR) noexcept;
-  template <bool exact>
-  GainPair computeGain(Running& r, bool paired, double dL, double dR) noexcept;
+  void computeGains(Running& r, bool paired, const double* dL, const double* dR, int count, double* gL,
+                    double* gR) noexcept;
   void gainAndOutput(Running& r, GainPair g, double mainL, double mainR, double dryL, double dryR, int position,
                      int lag, double& outL, double& outR) noexcept;
 

@@ -82,56 +82,69 @@ struct EnvelopeSettings {
 
 inline constexpr double kEnvelopeFloor = 0.0001;
 
-// One follower step of one channel, without the floor (applied to both
-// channels afterwards). The fast (200 Hz) and slow (20 Hz) lowpass followers
-// drive the programme-dependent speeds. `exact` computes the classic exponent
-// with a power function instead of the table.
-template <bool exact>
-inline void followEnvelopeFrom(double& envelope, double x, double a, double b, const EnvelopeSettings& s,
-                               const ClassicTable& table) noexcept;
+// What one envelope step takes from the followers besides the level: the
+// auto attack and release factors and, for the classic release, its factor
+// and target. Independent of the envelope itself, so a block can compute
+// these for all its samples before running the recursion.
+struct EnvelopeStep {
+  double attack = 1.0;   // auto attack factor
+  double release = 1.0;  // auto release factor
+  double classicRelease = 0.0;
+  double classicTarget = 0.0;
+};
 
 // The level the followers and the envelope work on.
 inline double followedLevel(double d, const EnvelopeSettings& s) noexcept { return s.rms ? d * d : d; }
 
+// From the level x and the fast (200 Hz) and slow (20 Hz) followers' outputs
+// a and b, which drive the programme-dependent speeds. `exact` computes the
+// classic exponent with a power function instead of the table.
+template <bool exact>
+inline EnvelopeStep envelopeStep(double x, double a, double b, const EnvelopeSettings& s,
+                                 const ClassicTable& table) noexcept {
+  if (!(a >= 1e-6)) a = 1e-6;
+  if (!(b >= 1e-6)) b = 1e-6;
+  EnvelopeStep k;
+  if (s.autoAttack) {
+    const double q = 0.1 * a / b;
+    k.attack = 0.1 + 2.0 * q / (q + 1.0);
+  }
+  if (s.autoRelease) {
+    const double p = 0.15 * a / b;
+    k.release = 0.1 + 2.0 * p / (p + 1.0);
+  }
+  if (s.classic) {
+    // Weak signals release slower.
+    const double v = (3.0 + a) / (1.2 * a);
+    k.classicRelease = exact ? std::pow(s.releaseCoef, std::pow(v, 0.05)) : table.releasePower(s.releaseCoef, v);
+    const double g0 = s.rms ? 0.5 : 0.4;
+    k.classicTarget = g0 + (1.0 - g0) * x;
+  }
+  return k;
+}
+
+// One step of one channel's envelope, without the floor (applied afterwards).
+inline void advanceEnvelope(double& envelope, double x, const EnvelopeStep& k, const EnvelopeSettings& s) noexcept {
+  double env = envelope;
+  if (!s.classic) {
+    if (x > env) env += (x - env) * s.attackCoef * k.attack;
+    else env += (x - env) * s.releaseCoef * k.release;
+  } else {
+    if (x > env) env += (x - env) * s.attackCoef * k.attack;
+    // Always drifts toward a level-dependent target.
+    env += (k.classicTarget - env) * k.classicRelease * k.release;
+  }
+  envelope = env;
+}
+
+// One follower step of one channel from the detector level d, without the floor.
 template <bool exact>
 inline void followEnvelope(double& envelope, double d, dsp::Biquad& fastFollower, dsp::Biquad& slowFollower,
                            const EnvelopeSettings& s, const ClassicTable& table) noexcept {
   const double x = followedLevel(d, s);
   const double a = fastFollower.runPlain(x);
   const double b = slowFollower.runPlain(x);
-  followEnvelopeFrom<exact>(envelope, x, a, b, s, table);
-}
-
-// The same step from the level x and the followers' outputs a and b.
-template <bool exact>
-inline void followEnvelopeFrom(double& envelope, double x, double a, double b, const EnvelopeSettings& s,
-                               const ClassicTable& table) noexcept {
-  if (!(a >= 1e-6)) a = 1e-6;
-  if (!(b >= 1e-6)) b = 1e-6;
-  double fa = 1.0;
-  if (s.autoAttack) {
-    const double q = 0.1 * a / b;
-    fa = 0.1 + 2.0 * q / (q + 1.0);
-  }
-  double fr = 1.0;
-  if (s.autoRelease) {
-    const double p = 0.15 * a / b;
-    fr = 0.1 + 2.0 * p / (p + 1.0);
-  }
-  double env = envelope;
-  if (!s.classic) {
-    if (x > env) env += (x - env) * s.attackCoef * fa;
-    else env += (x - env) * s.releaseCoef * fr;
-  } else {
-    if (x > env) env += (x - env) * s.attackCoef * fa;
-    // Always drifts toward a level-dependent target; weak signals release slower.
-    const double v = (3.0 + a) / (1.2 * a);
-    const double release = exact ? std::pow(s.releaseCoef, std::pow(v, 0.05)) : table.releasePower(s.releaseCoef, v);
-    const double g0 = s.rms ? 0.5 : 0.4;
-    const double target = g0 + (1.0 - g0) * x;
-    env += (target - env) * release * fr;
-  }
-  envelope = env;
+  advanceEnvelope(envelope, x, envelopeStep<exact>(x, a, b, s, table), s);
 }
 
 inline void floorEnvelope(double& envelope) noexcept {
