@@ -255,21 +255,47 @@ valdris::StereoSums Engine::detectorLevels(int newest) const noexcept {
 }
 
 // The compact follower: plain attack, and a release that only the auto
-// release speeds up (no auto attack, no classic release).
-void Engine::followEnvelope(double& env, double x, Biquad& fast, Biquad& slow) const noexcept {
-  double a = fast.runPlain(x);
-  double b = slow.runPlain(x);
+// release speeds up (no auto attack, no classic release). The release factor
+// depends only on the followers' outputs a and b.
+double Engine::releaseFactor(double a, double b) const noexcept {
+  if (!autoReleaseOn) return 1.0;
   if (!(a >= 1e-6)) a = 1e-6;
   if (!(b >= 1e-6)) b = 1e-6;
-  if (x > env) {
-    env += (x - env) * attack;
-  } else {
-    double fr = 1.0;
-    if (autoReleaseOn) {
-      const double p = 0.5 * a / b;
-      fr = 0.1 + 2.0 * p / (p + 1.0);
+  const double p = 0.5 * a / b;
+  return 0.1 + 2.0 * p / (p + 1.0);
+}
+
+void Engine::advanceEnvelope(double& env, double x, double releaseFactor) const noexcept {
+  if (x > env) env += (x - env) * attack;
+  else env += (x - env) * release * releaseFactor;
+}
+
+// Gains of the first `channels` channels for n samples from their detector
+// levels: followers and release factors, the envelopes' recursions, then
+// the static curve. The channels interleave so their recursions overlap.
+template <int channels>
+void Engine::gains(const double (*d)[kMaxBlock], int n, double (*gain)[kMaxBlock]) noexcept {
+  double x[channels][kMaxBlock], factor[channels][kMaxBlock];
+  for (int i = 0; i < n; ++i) {
+    for (int c = 0; c < channels; ++c) {
+      x[c][i] = detectorInput(d[c][i]);
+      const double a = fastFollower[c].runPlain(x[c][i]);
+      const double b = slowFollower[c].runPlain(x[c][i]);
+      factor[c][i] = releaseFactor(a, b);
     }
-    env += (x - env) * release * fr;
+  }
+  double env[channels];
+  for (int c = 0; c < channels; ++c) env[c] = envelope[c];
+  for (int i = 0; i < n; ++i) {
+    for (int c = 0; c < channels; ++c) {
+      advanceEnvelope(env[c], x[c][i], factor[c][i]);
+      valdris::floorEnvelope(env[c]);
+      gain[c][i] = env[c];
+    }
+  }
+  for (int c = 0; c < channels; ++c) {
+    envelope[c] = env[c];
+    for (int i = 0; i < n; ++i) gain[c][i] = channelGain(gain[c][i]);
   }
 }
 
@@ -305,13 +331,17 @@ void Engine::gainMeter(int ch, double gain) noexcept {
 
 // ---- Kernels -------------------------------------------------------------------
 
+// In passes over the block: the side-chain filters, the detector (whose sums
+// do not depend on each other), the followers and envelopes, the static
+// curve, then gains and outputs. Each sample gets the arithmetic of one
+// sample at a time; only independent work is reordered, so the short
+// recursions no longer wait behind the sums, divisions and powers.
 void Engine::stereoBlock(const Channels<float>& io, int32_t first, int n) noexcept {
   const float* source[4] = {io.inL, io.inR, io.scL, io.scR};
   const int offset = taps + 3;  // 1021 - N samples ago
   const bool meterIn = meterSource == valdris::kMeterInput;
   const bool meterGain = meterSource == valdris::kMeterGain;
-  double* outL = block[0];
-  double* outR = block[1];
+  double main[2][kMaxBlock], link[2][kMaxBlock], filtered[2][kMaxBlock], noiseAt[kMaxBlock];
   for (int i = 0; i < n; ++i) {
     const int w = inputWrite = (inputWrite + 1) & kRingMask;
     const int r = (w + offset) & kRingMask;
@@ -323,39 +353,49 @@ void Engine::stereoBlock(const Channels<float>& io, int32_t first, int n) noexce
     }
     const double z1 = noise.nextValue(1e-12);
     const double z2 = noise.nextValue(1e-12);
-    noiseValue = noise.nextValue(1e-12);
-    mL += z1;
+    noiseValue = noiseAt[i] = noise.nextValue(1e-12);
+    main[0][i] = mL + z1;
+    main[1][i] = mR + z2;
     sL += z1;
-    mR += z2;
     sR += z2;
-
     const double yL = highShelf[0].runGliding(lowShelf[0].runGliding(sL));
     const double yR = highShelf[1].runGliding(lowShelf[1].runGliding(sR));
-    double linkL = yL, linkR = yR;
-    if (linked) linkL = linkR = 0.7071 * std::sqrt(yL * yL + yR * yR);
+    filtered[0][i] = yL;
+    filtered[1][i] = yR;
+    link[0][i] = yL;
+    link[1][i] = yR;
+    if (linked) link[0][i] = link[1][i] = 0.7071 * std::sqrt(yL * yL + yR * yR);
+  }
+
+  double d[2][kMaxBlock] = {};  // initialised only to quiet a false warning
+  const int s0 = sidechainWrite;
+  for (int i = 0; i < n; ++i) {
     const int s = sidechainWrite = (sidechainWrite + 1) & kRingMask;
-    sidechain[0].write(s, linkL);
-    sidechain[1].write(s, linkR);
+    sidechain[0].write(s, link[0][i]);
+    sidechain[1].write(s, link[1][i]);
     if (sidechainMonitor) {
-      monitorRing[0][s] = yL;
-      monitorRing[1][s] = yR;
+      monitorRing[0][s] = filtered[0][i];
+      monitorRing[1][s] = filtered[1][i];
     }
+    const valdris::StereoSums level = detectorLevels(s);
+    d[0][i] = level.left;
+    d[1][i] = level.right;
+  }
 
-    const valdris::StereoSums d = detectorLevels(s);
-    followEnvelope(envelope[0], detectorInput(d.left), fastFollower[0], slowFollower[0]);
-    followEnvelope(envelope[1], detectorInput(d.right), fastFollower[1], slowFollower[1]);
-    valdris::floorEnvelope(envelope[0]);
-    valdris::floorEnvelope(envelope[1]);
-    const double gL = channelGain(envelope[0]);
-    const double gR = channelGain(envelope[1]);
+  double gain[2][kMaxBlock];
+  gains<2>(d, n, gain);
 
+  double* outL = block[0];
+  double* outR = block[1];
+  for (int i = 0; i < n; ++i) {
+    noiseValue = noiseAt[i];
     advanceGains();
-    const int q = (s - taps) & kRingMask;
-    outL[i] = outputSample(mL * gL, monitorRing[0][q], mL);
-    outR[i] = outputSample(mR * gR, monitorRing[1][q], mR);
+    const int q = (s0 + 1 + i - taps) & kRingMask;
+    outL[i] = outputSample(main[0][i] * gain[0][i], monitorRing[0][q], main[0][i]);
+    outR[i] = outputSample(main[1][i] * gain[1][i], monitorRing[1][q], main[1][i]);
     if (meterGain) {
-      gainMeter(0, gL);
-      gainMeter(1, gR);
+      gainMeter(0, gain[0][i]);
+      gainMeter(1, gain[1][i]);
     }
   }
 
@@ -379,7 +419,7 @@ void Engine::monoBlock(const Channels<float>& io, int32_t first, int n) noexcept
   const int offset = taps + 3;
   const bool meterIn = meterSource == valdris::kMeterInput;
   const bool meterGain = meterSource == valdris::kMeterGain;
-  double* out = block[0];
+  double main[kMaxBlock], filtered[kMaxBlock], noiseAt[kMaxBlock];
   for (int i = 0; i < n; ++i) {
     const int k = first + i;
     const int w = inputWrite = (inputWrite + 1) & kRingMask;
@@ -388,31 +428,38 @@ void Engine::monoBlock(const Channels<float>& io, int32_t first, int n) noexcept
     const double sIn = 0.5 * (hostSample(io.scL, k) + hostSample(io.scR, k));
     inputRing[0][w] = inputRing[1][w] = mIn;
     inputRing[2][w] = inputRing[3][w] = sIn;
-    double m = inputRing[0][r];
-    const double sc = inputRing[2][r];
+    const double m = inputRing[0][r];
     if (meterIn) {
       levelMeter(0, std::fabs(m));
       levelMeter(1, std::fabs(m));
     }
-    m += noise.nextValue(1e-12);
-    noiseValue = noise.nextValue(1e-12);
+    main[i] = m + noise.nextValue(1e-12);
+    noiseValue = noiseAt[i] = noise.nextValue(1e-12);
+    filtered[i] = highShelf[0].runGliding(lowShelf[0].runGliding(inputRing[2][r]));
+  }
 
-    const double y = highShelf[0].runGliding(lowShelf[0].runGliding(sc));
+  double d[1][kMaxBlock] = {};  // initialised only to quiet a false warning
+  const int s0 = sidechainWrite;
+  for (int i = 0; i < n; ++i) {
+    const double y = filtered[i];
     const int s = sidechainWrite = (sidechainWrite + 1) & kRingMask;
     sidechain[0].write(s, y);
     sidechain[1].write(s, y);
     if (sidechainMonitor) monitorRing[0][s] = monitorRing[1][s] = y;
+    d[0][i] = detectorLevels(s).left;
+  }
 
-    const double d = detectorLevels(s).left;
-    followEnvelope(envelope[0], detectorInput(d), fastFollower[0], slowFollower[0]);
-    valdris::floorEnvelope(envelope[0]);
-    const double g = channelGain(envelope[0]);
+  double gain[1][kMaxBlock];
+  gains<1>(d, n, gain);
 
+  double* out = block[0];
+  for (int i = 0; i < n; ++i) {
+    noiseValue = noiseAt[i];
     advanceGains();
-    out[i] = outputSample(m * g, monitorRing[0][(s - taps) & kRingMask], m);
+    out[i] = outputSample(main[i] * gain[0][i], monitorRing[0][(s0 + 1 + i - taps) & kRingMask], main[i]);
     if (meterGain) {
-      gainMeter(0, g);
-      gainMeter(1, g);
+      gainMeter(0, gain[0][i]);
+      gainMeter(1, gain[0][i]);
     }
   }
 

@@ -85,7 +85,10 @@ class Engine {
   // Nimlet's own stages.
   valdris::StereoSums detectorLevels(int newest) const noexcept;
   double detectorInput(double d) const noexcept { return rmsOn ? d * d : d; }
-  void followEnvelope(double& envelope, double x, dsp::Biquad& fast, dsp::Biquad& slow) const noexcept;
+  double releaseFactor(double fastLevel, double slowLevel) const noexcept;
+  void advanceEnvelope(double& envelope, double x, double releaseFactor) const noexcept;
+  template <int channels>
+  void gains(const double (*levels)[kMaxBlock], int n, double (*gains)[kMaxBlock]) noexcept;
   double channelGain(double envelope) const noexcept;
   void advanceGains() noexcept;
   double outputSample(double w, double monitored, double bypass) const noexcept;
