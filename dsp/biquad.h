@@ -66,11 +66,8 @@ class Biquad {
 
   // Two filters built, set, reset and run alike (the two channels of one
   // stage) carry the same coefficients, glide and noise; only their inputs
-  // and state differ. For such a pair these run one sample of each with one
-  // noise draw and one glide step, giving exactly what two runs give.
+  // and state differ. Such a pair can run as a BiquadPair.
   bool runsAlike(const Biquad& other) const noexcept;
-  static void runGlidingPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept;
-  static void runPlainPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept;
 
   double sampleRate() const noexcept { return sampleRate_; }
   int32_t type() const noexcept { return type_; }
@@ -99,6 +96,31 @@ class Biquad {
   Coefficients current_{1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
   State state_{};
   NoiseGenerator noiseGenerator_;
+
+  friend class BiquadPair;
+};
+
+// Two filters that run alike, run as one: one noise draw and one glide step
+// for both, and the channels' states side by side in vector registers, so
+// each operation of the filter equation does both channels at once, lane by
+// lane exactly as two separate runs would. Load a pair, run it over a block,
+// store it back.
+class BiquadPair {
+ public:
+  typedef double Two __attribute__((vector_size(16)));  // [0] left, [1] right
+
+  // `left.runsAlike(right)` must hold.
+  void load(const Biquad& left, const Biquad& right) noexcept;
+  void store(Biquad& left, Biquad& right) const noexcept;
+
+  Two runGliding(Two x) noexcept;
+  Two runPlain(Two x) noexcept;
+
+ private:
+  Two step(const Biquad::Coefficients& c, Two xn, double n) noexcept;
+
+  Biquad shared_{44100.0, Biquad::bypass, 1000.0, 0.7, 0.0};  // coefficients, glide, noise
+  Two x1_{}, x2_{}, y0_{}, y1_{}, y2_{}, x0_{};
 };
 
 inline double Biquad::step(const Coefficients& c, double xn, double n) noexcept {
@@ -141,30 +163,61 @@ inline bool Biquad::runsAlike(const Biquad& o) const noexcept {
          same(current_, o.current_) && noiseGenerator_ == o.noiseGenerator_;
 }
 
-inline void Biquad::runGlidingPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept {
-  if (left.type_ == bypass) return;
-  const double n = NoiseGenerator::toValue(left.noiseGenerator_.next(), 1e-13);
-  right.noiseGenerator_ = left.noiseGenerator_;
-  left.noise_ = right.noise_ = n;
-  Coefficients& c = left.current_;
-  const Coefficients& t = left.target_;
-  const double g = left.glide_;
+inline void BiquadPair::load(const Biquad& left, const Biquad& right) noexcept {
+  shared_ = left;
+  const Biquad::State &l = left.state_, &r = right.state_;
+  x0_ = Two{l.x0, r.x0};
+  x1_ = Two{l.x1, r.x1};
+  x2_ = Two{l.x2, r.x2};
+  y0_ = Two{l.y0, r.y0};
+  y1_ = Two{l.y1, r.y1};
+  y2_ = Two{l.y2, r.y2};
+}
+
+inline void BiquadPair::store(Biquad& left, Biquad& right) const noexcept {
+  Biquad* channel[2] = {&left, &right};
+  for (int c = 0; c < 2; ++c) {
+    Biquad& b = *channel[c];
+    b.noise_ = shared_.noise_;
+    b.current_ = shared_.current_;
+    b.noiseGenerator_ = shared_.noiseGenerator_;
+    b.state_ = {x0_[c], x1_[c], x2_[c], y0_[c], y1_[c], y2_[c]};
+  }
+}
+
+inline BiquadPair::Two BiquadPair::step(const Biquad::Coefficients& c, Two xn, double n) noexcept {
+  x0_ = xn;
+  const Two y = c.b0 * xn + c.b1 * x1_ + c.b2 * x2_ - c.a1 * y1_ - c.a2 * y2_;
+  y0_ = y;
+  y2_ = y1_;
+  y1_ = y + n;
+  x2_ = x1_;
+  x1_ = xn;
+  return y;
+}
+
+inline BiquadPair::Two BiquadPair::runGliding(Two x) noexcept {
+  Biquad& f = shared_;
+  if (f.type_ == Biquad::bypass) return x;
+  const double n = NoiseGenerator::toValue(f.noiseGenerator_.next(), 1e-13);
+  f.noise_ = n;
+  Biquad::Coefficients& c = f.current_;
+  const Biquad::Coefficients& t = f.target_;
+  const double g = f.glide_;
   c.b0 += (t.b0 - c.b0) * g + n;
   c.b1 += (t.b1 - c.b1) * g + n;
   c.b2 += (t.b2 - c.b2) * g + n;
   c.a1 += (t.a1 - c.a1) * g + n;
   c.a2 += (t.a2 - c.a2) * g + n;
-  right.current_ = c;
-  xl = left.step(c, xl + n, n);
-  xr = right.step(c, xr + n, n);
+  return step(c, x + n, n);
 }
 
-inline void Biquad::runPlainPair(Biquad& left, Biquad& right, double& xl, double& xr) noexcept {
-  if (left.type_ == bypass) return;
-  const double n = -left.noise_;
-  left.noise_ = right.noise_ = n;
-  xl = left.step(left.target_, xl + n, n);
-  xr = right.step(left.target_, xr + n, n);
+inline BiquadPair::Two BiquadPair::runPlain(Two x) noexcept {
+  Biquad& f = shared_;
+  if (f.type_ == Biquad::bypass) return x;
+  const double n = -f.noise_;
+  f.noise_ = n;
+  return step(f.target_, x + n, n);
 }
 
 }  // namespace orv::dsp

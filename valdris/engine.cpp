@@ -309,10 +309,21 @@ void Engine::resume(double hostRate) noexcept {
 // ---- Per-sample stages ---------------------------------------------------------
 
 // The channels' filters are always set and run together, so each pair runs
-// alike and can share its coefficient work; checked per block all the same.
-bool Engine::sideChainAlike(const Running& r) noexcept {
-  return r.lowShelf[0].runsAlike(r.lowShelf[1]) && r.highShelf[0].runsAlike(r.highShelf[1]) &&
-         r.link[0].runsAlike(r.link[1]);
+// alike and can run as one; checked per block all the same.
+bool Engine::SideChainPairs::load(const Running& r) noexcept {
+  if (!(r.lowShelf[0].runsAlike(r.lowShelf[1]) && r.highShelf[0].runsAlike(r.highShelf[1]) &&
+        r.link[0].runsAlike(r.link[1])))
+    return false;
+  lowShelf.load(r.lowShelf[0], r.lowShelf[1]);
+  highShelf.load(r.highShelf[0], r.highShelf[1]);
+  link.load(r.link[0], r.link[1]);
+  return true;
+}
+
+void Engine::SideChainPairs::store(Running& r) const noexcept {
+  lowShelf.store(r.lowShelf[0], r.lowShelf[1]);
+  highShelf.store(r.highShelf[0], r.highShelf[1]);
+  link.store(r.link[0], r.link[1]);
 }
 
 bool Engine::followersAlike(const Running& r) noexcept {
@@ -320,8 +331,8 @@ bool Engine::followersAlike(const Running& r) noexcept {
 }
 
 // Noise, balance, shelves and link of one sample; sets the sample's noise value.
-inline Engine::SideChainSample Engine::sideChain(Running& r, bool paired, double& mainL, double& mainR, double sideL,
-                                                 double sideR) noexcept {
+inline Engine::SideChainSample Engine::sideChain(Running& r, SideChainPairs* pairs, double& mainL, double& mainR,
+                                                 double sideL, double sideR) noexcept {
   const double z1 = r.noise.nextValue(1e-12);
   const double z2 = r.noise.nextValue(1e-12);
   const double z3 = r.noise.nextValue(1e-12);
@@ -330,12 +341,11 @@ inline Engine::SideChainSample Engine::sideChain(Running& r, bool paired, double
   mainR += z2;
   const double xL = (sideL + z1) * balance[0];
   const double xR = (sideR + z2) * balance[1];
-  double yL = xL, yR = xR, lL, lR;
-  if (paired) {
-    Biquad::runGlidingPair(r.lowShelf[0], r.lowShelf[1], yL, yR);
-    Biquad::runGlidingPair(r.highShelf[0], r.highShelf[1], yL, yR);
-    lL = yL, lR = yR;
-    Biquad::runPlainPair(r.link[0], r.link[1], lL, lR);
+  double yL, yR, lL, lR;
+  if (pairs != nullptr) {
+    const Two y = pairs->highShelf.runGliding(pairs->lowShelf.runGliding(Two{xL, xR}));
+    const Two l = pairs->link.runPlain(y);
+    yL = y[0], yR = y[1], lL = l[0], lR = l[1];
   } else {
     yL = r.highShelf[0].runGliding(r.lowShelf[0].runGliding(xL));
     yR = r.highShelf[1].runGliding(r.lowShelf[1].runGliding(xR));
@@ -415,12 +425,17 @@ void Engine::computeGains(Running& r, bool paired, const double* dL, const doubl
     x[1][i] = followedLevel(dR[i], s);
   }
   if (paired) {
+    dsp::BiquadPair fast, slow;
+    fast.load(r.fastFollower[0], r.fastFollower[1]);
+    slow.load(r.slowFollower[0], r.slowFollower[1]);
     for (int i = 0; i < count; ++i) {
-      a[0][i] = b[0][i] = x[0][i];
-      a[1][i] = b[1][i] = x[1][i];
-      Biquad::runPlainPair(r.fastFollower[0], r.fastFollower[1], a[0][i], a[1][i]);
-      Biquad::runPlainPair(r.slowFollower[0], r.slowFollower[1], b[0][i], b[1][i]);
+      const Two level{x[0][i], x[1][i]};
+      const Two fa = fast.runPlain(level), sl = slow.runPlain(level);
+      a[0][i] = fa[0], a[1][i] = fa[1];
+      b[0][i] = sl[0], b[1][i] = sl[1];
     }
+    fast.store(r.fastFollower[0], r.fastFollower[1]);
+    slow.store(r.slowFollower[0], r.slowFollower[1]);
   } else {
     for (int c = 0; c < 2; ++c) {
       for (int i = 0; i < count; ++i) {
@@ -533,7 +548,8 @@ void Engine::detectBlock(int n, bool monitor) noexcept {
   double *mL = block[kMainL], *mR = block[kMainR], *sL = block[kSideL], *sR = block[kSideR];
   double linkedL[kMaxBlock], linkedR[kMaxBlock];
   Running r = live;
-  const bool paired = sideChainAlike(r);
+  SideChainPairs pairs;
+  SideChainPairs* paired = pairs.load(r) ? &pairs : nullptr;
   for (int i = 0; i < n; ++i) {
     const SideChainSample s = sideChain(r, paired, mL[i], mR[i], sL[i], sR[i]);
     linkedL[i] = s.sL;
@@ -541,6 +557,7 @@ void Engine::detectBlock(int n, bool monitor) noexcept {
     sL[i] = s.yL;
     sR[i] = s.yR;
   }
+  if (paired != nullptr) pairs.store(r);
   live = r;
   int w = sidechainWrite;
   double powerL[kMaxBlock], powerR[kMaxBlock];
@@ -626,7 +643,8 @@ void Engine::smoothBlock(int n) noexcept {
   // detector's position. The side-chain of a batch of samples runs first, so
   // that their detector sums share one pass over the history.
   Running r = live;
-  const bool sideChainPaired = sideChainAlike(r);
+  SideChainPairs pairs;
+  SideChainPairs* sideChainPaired = pairs.load(r) ? &pairs : nullptr;
   const bool followersPaired = followersAlike(r);
   for (int i0 = 0; i0 < count; i0 += kBatch) {
     const int m = std::min(kBatch, count - i0);
@@ -660,6 +678,7 @@ void Engine::smoothBlock(int n) noexcept {
                     lag, oL[i], oR[i]);
     }
   }
+  if (sideChainPaired != nullptr) pairs.store(r);
   live = r;
   if constexpr (oversampled) {
     resamplers[0].decimate(oL, count);

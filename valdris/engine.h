@@ -99,9 +99,16 @@ class Engine {
   double envelopeRate() const noexcept { return fatOn ? 2.0 * rate : rate; }
 
   struct Running;
-  static bool sideChainAlike(const Running& r) noexcept;
+  // The side-chain filters of both channels as pairs, over one block.
+  struct SideChainPairs {
+    dsp::BiquadPair lowShelf, highShelf, link;
+    bool load(const Running& r) noexcept;  // false if a stage's channels do not run alike
+    void store(Running& r) const noexcept;
+  };
+  using Two = dsp::BiquadPair::Two;
   static bool followersAlike(const Running& r) noexcept;
-  SideChainSample sideChain(Running& r, bool paired, double& mainL, double& mainR, double sideL, double sideR) noexcept;
+  SideChainSample sideChain(Running& r, SideChainPairs* pairs, double& mainL, double& mainR, double sideL,
+                            double sideR) noexcept;
   void analyticPowers(const int* newest, const double* oldL, const double* oldR, int count,
                       StereoSums* power) const noexcept;
   template <bool exact>

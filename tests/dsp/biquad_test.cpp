@@ -578,8 +578,9 @@ struct PairCase {
   bool gliding;
 };
 
-// Left and right of one stage, run as a pair, against the same two filters
-// run one after the other; a retune part way, then a reset.
+// Left and right of one stage, run as a pair in blocks of 50 samples (loaded
+// before and stored after each block, as the engines do), against the same
+// two filters run one after the other; a retune part way, then a reset.
 TEST(BiquadPair, PairRunsEqualTwoSeparateRunsBitForBit) {
   const PairCase cases[] = {
       {Biquad::lowShelf, 35, 0.35, -15, true},  {Biquad::highShelf, 5500, 0.5, 12, true},
@@ -593,6 +594,7 @@ TEST(BiquadPair, PairRunsEqualTwoSeparateRunsBitForBit) {
   for (const PairCase& c : cases) {
     Biquad left(44100, c.type, c.f, c.q, c.gain), right(44100, c.type, c.f, c.q, c.gain);
     Biquad soloLeft = left, soloRight = right;
+    BiquadPair pair;
     for (int i = 0; i < 4000; ++i) {
       if (i == 1500) {  // a retune while running: the gliding pair moves toward it together
         for (Biquad* b : {&left, &right, &soloLeft, &soloRight}) {
@@ -602,15 +604,18 @@ TEST(BiquadPair, PairRunsEqualTwoSeparateRunsBitForBit) {
       }
       if (i == 3000)
         for (Biquad* b : {&left, &right, &soloLeft, &soloRight}) b->reset();
-      ASSERT_TRUE(left.runsAlike(right)) << "type " << c.type << " sample " << i;
+      if (i % 50 == 0) {
+        ASSERT_TRUE(left.runsAlike(right)) << "type " << c.type << " sample " << i;
+        pair.load(left, right);
+      }
       const double xl = dist(rng), xr = dist(rng);
-      double yl = xl, yr = xr;
-      if (c.gliding) Biquad::runGlidingPair(left, right, yl, yr);
-      else Biquad::runPlainPair(left, right, yl, yr);
+      const BiquadPair::Two x{xl, xr};
+      const BiquadPair::Two y = c.gliding ? pair.runGliding(x) : pair.runPlain(x);
+      if (i % 50 == 49) pair.store(left, right);
       const double wl = c.gliding ? soloLeft.runGliding(xl) : soloLeft.runPlain(xl);
       const double wr = c.gliding ? soloRight.runGliding(xr) : soloRight.runPlain(xr);
-      ASSERT_EQ(yl, wl) << "type " << c.type << " sample " << i;
-      ASSERT_EQ(yr, wr) << "type " << c.type << " sample " << i;
+      ASSERT_EQ(y[0], wl) << "type " << c.type << " sample " << i;
+      ASSERT_EQ(y[1], wr) << "type " << c.type << " sample " << i;
     }
     expectSameFilter(left, soloLeft, "left");
     expectSameFilter(right, soloRight, "right");
@@ -630,8 +635,11 @@ TEST(BiquadPair, RunsAlikeOnlyWhenEverythingAPairSharesAgrees) {
       {"built and reset alike", true, [](Biquad& a, Biquad& b) { a.reset(), b.reset(); }},
       {"alike after running on different inputs", true,
        [](Biquad& a, Biquad& b) {
-         double l = 0.3, r = -0.7;
-         for (int i = 0; i < 50; ++i) Biquad::runGlidingPair(a, b, l, r);
+         BiquadPair pair;
+         pair.load(a, b);
+         BiquadPair::Two x{0.3, -0.7};
+         for (int i = 0; i < 50; ++i) x = pair.runGliding(x);
+         pair.store(a, b);
        }},
       {"type alone (bypass and an unknown type both design all ones)", false,
        [](Biquad& a, Biquad& b) {
