@@ -276,12 +276,26 @@ void Engine::advanceEnvelope(double& env, double x, double releaseFactor) const 
 template <int channels>
 void Engine::gains(const double (*d)[kMaxBlock], int n, double (*gain)[kMaxBlock]) noexcept {
   double x[channels][kMaxBlock], factor[channels][kMaxBlock];
-  for (int i = 0; i < n; ++i) {
-    for (int c = 0; c < channels; ++c) {
-      x[c][i] = detectorInput(d[c][i]);
-      const double a = fastFollower[c].runPlain(x[c][i]);
-      const double b = slowFollower[c].runPlain(x[c][i]);
-      factor[c][i] = releaseFactor(a, b);
+  for (int c = 0; c < channels; ++c)
+    for (int i = 0; i < n; ++i) x[c][i] = detectorInput(d[c][i]);
+  if (channels == 2 && fastFollower[0].runsAlike(fastFollower[1]) && slowFollower[0].runsAlike(slowFollower[1])) {
+    dsp::BiquadPair fast, slow;
+    fast.load(fastFollower[0], fastFollower[1]);
+    slow.load(slowFollower[0], slowFollower[1]);
+    for (int i = 0; i < n; ++i) {
+      const Two level{x[0][i], x[channels - 1][i]};
+      const Two a = fast.runPlain(level), b = slow.runPlain(level);
+      for (int c = 0; c < channels; ++c) factor[c][i] = releaseFactor(a[c], b[c]);
+    }
+    fast.store(fastFollower[0], fastFollower[1]);
+    slow.store(slowFollower[0], slowFollower[1]);
+  } else {
+    for (int i = 0; i < n; ++i) {
+      for (int c = 0; c < channels; ++c) {
+        const double a = fastFollower[c].runPlain(x[c][i]);
+        const double b = slowFollower[c].runPlain(x[c][i]);
+        factor[c][i] = releaseFactor(a, b);
+      }
     }
   }
   double env[channels];
@@ -342,6 +356,14 @@ void Engine::stereoBlock(const Channels<float>& io, int32_t first, int n) noexce
   const bool meterIn = meterSource == valdris::kMeterInput;
   const bool meterGain = meterSource == valdris::kMeterGain;
   double main[2][kMaxBlock], link[2][kMaxBlock], filtered[2][kMaxBlock], noiseAt[kMaxBlock];
+  // The channels' shelves are always set together, so they run as pairs;
+  // checked per block all the same.
+  dsp::BiquadPair lowPair, highPair;
+  const bool paired = lowShelf[0].runsAlike(lowShelf[1]) && highShelf[0].runsAlike(highShelf[1]);
+  if (paired) {
+    lowPair.load(lowShelf[0], lowShelf[1]);
+    highPair.load(highShelf[0], highShelf[1]);
+  }
   for (int i = 0; i < n; ++i) {
     const int w = inputWrite = (inputWrite + 1) & kRingMask;
     const int r = (w + offset) & kRingMask;
@@ -358,13 +380,23 @@ void Engine::stereoBlock(const Channels<float>& io, int32_t first, int n) noexce
     main[1][i] = mR + z2;
     sL += z1;
     sR += z2;
-    const double yL = highShelf[0].runGliding(lowShelf[0].runGliding(sL));
-    const double yR = highShelf[1].runGliding(lowShelf[1].runGliding(sR));
+    double yL, yR;
+    if (paired) {
+      const Two y = highPair.runGliding(lowPair.runGliding(Two{sL, sR}));
+      yL = y[0], yR = y[1];
+    } else {
+      yL = highShelf[0].runGliding(lowShelf[0].runGliding(sL));
+      yR = highShelf[1].runGliding(lowShelf[1].runGliding(sR));
+    }
     filtered[0][i] = yL;
     filtered[1][i] = yR;
     link[0][i] = yL;
     link[1][i] = yR;
     if (linked) link[0][i] = link[1][i] = 0.7071 * std::sqrt(yL * yL + yR * yR);
+  }
+  if (paired) {
+    lowPair.store(lowShelf[0], lowShelf[1]);
+    highPair.store(highShelf[0], highShelf[1]);
   }
 
   double d[2][kMaxBlock] = {};  // initialised only to quiet a false warning

@@ -75,6 +75,8 @@ class Engine {
   }
 
  private:
+  using Two = dsp::BiquadPair::Two;
+
   void resetEngine() noexcept;
   void setShelfRates() noexcept;
   void computeTaps() noexcept;
