@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_settings.h"
 #include "bench/bench_support.h"
-#include "nimlet/factory_presets.h"
 #include "nimlet/nimlet.h"
 #include "nimlet/parameters.h"
 #include "tests/nimlet/nimlet_reference.h"
@@ -31,24 +31,7 @@ struct Mode {
 };
 std::string modeName(Mode m) { return std::string(m.stereo ? "stereo" : "mono") + (m.smooth ? "/Smooth" : "/Draft"); }
 
-// The full parameter set in index order: "Gentle Master" (RMS, soft knee,
-// linked) with auto release and auto make-up on, so that every per-sample
-// stage of the gain path runs, meters on gain reduction, and the kernel.
-std::vector<std::pair<int32_t, float>> settings(Mode mode) {
-  float values[p::kNumParamIndices] = {};
-  std::memcpy(values, p::kFactoryPresets[1].values, sizeof(float) * orv::kNumPresetParams);
-  const float meters[5] = {0.5f, 0.41f, 0.5f, 0.5f, 2.0f / 9.0f};  // what a fresh instance falls back to
-  for (int i = 0; i < 5; ++i) values[p::kVuIntegration + i] = meters[i];
-  values[p::kMeters] = 0.5f;
-  values[p::kAutoRelease] = 1.0f;
-  values[p::kAutoMakeup] = 1.0f;
-  values[p::kSmooth] = mode.smooth ? 1.0f : 0.0f;
-  values[p::kStereo] = mode.stereo ? 1.0f : 0.0f;
-  std::vector<std::pair<int32_t, float>> s;
-  for (int32_t i = 0; i < p::kNumParamIndices; ++i)
-    if (i != p::kGap) s.emplace_back(i, values[i]);
-  return s;
-}
+Settings settings(Mode mode) { return nimletSettings(mode.stereo, mode.smooth); }
 
 void BM_Kernel(benchmark::State& state, Mode mode, double rate) {
   auto nimlet = std::make_unique<orv::Nimlet>(hostCallback);

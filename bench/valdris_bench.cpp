@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_settings.h"
 #include "bench/bench_support.h"
+#include "bench/module_bench.h"
 #include "tests/reference/valdris_reference.h"
 #include "tests/support/scoped_config_home.h"
-#include "tools/vsthost/vsthost.h"
-#include "valdris/factory_presets.h"
 #include "valdris/parameters.h"
 #include "valdris/valdris.h"
 
@@ -36,20 +36,8 @@ const char* modeName(Mode m) {
   return "";
 }
 
-// "Gentle Master" (RMS, soft knee, 2:1-ish ratio, threshold around -21 dB)
-// with the limiter, the classic release, auto release and auto make-up on, so
-// that every per-sample stage of the gain path runs.
-std::vector<std::pair<int32_t, float>> settings(Mode mode) {
-  std::vector<std::pair<int32_t, float>> s;
-  const orv::FactoryPreset& gentle = p::kFactoryPresets[1];
-  for (int32_t i = 0; i < orv::kNumPresetParams; ++i) s.emplace_back(i, gentle.values[i]);
-  s.emplace_back(p::kLimiter, 1.0f);
-  s.emplace_back(p::kClassic, 1.0f);
-  s.emplace_back(p::kAutoRelease, 1.0f);
-  s.emplace_back(p::kAutoMakeup, 1.0f);
-  s.emplace_back(p::kFat, mode == Mode::fat || mode == Mode::fatSmooth ? 1.0f : 0.0f);
-  s.emplace_back(p::kSmooth, mode == Mode::smooth || mode == Mode::fatSmooth ? 1.0f : 0.0f);
-  return s;
+Settings settings(Mode mode) {
+  return valdrisSettings(mode == Mode::fat || mode == Mode::fatSmooth, mode == Mode::smooth || mode == Mode::fatSmooth);
 }
 
 std::unique_ptr<orv::Valdris> makeValdris(Mode mode, double rate) {
@@ -75,27 +63,7 @@ void BM_Kernel(benchmark::State& state, Mode mode, double rate, bool silent) {
 // The same plain kernel through the module's exported entry and its record,
 // as a DAW would call it.
 void BM_HostPath(benchmark::State& state) {
-  constexpr double kRate = 44100.0;
-  std::string error;
-  auto lib = orv::vsthost::Library::open(ORV_VALDRIS_PLUGIN_PATH, &error);
-  if (!lib) {
-    state.SkipWithError(("cannot load the plug-in: " + error).c_str());
-    return;
-  }
-  auto plugin = orv::vsthost::Plugin::create(*lib, {}, &error);
-  if (!plugin) {
-    state.SkipWithError(("cannot create the plug-in: " + error).c_str());
-    return;
-  }
-  plugin->dispatch(vst::effOpen);
-  plugin->dispatch(vst::effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
-  plugin->dispatch(vst::effSetBlockSize, 0, kBlock);
-  for (const auto& [index, value] : settings(Mode::plain)) plugin->setParameter(index, value);
-  plugin->dispatch(vst::effMainsChanged, 0, 1);
-  HostBuffers<float> b(programme(kRate, false));
-  runBlocks(state, b, [&plugin](float** ins, float** outs) { plugin->processReplacing(ins, outs, kBlock); });
-  setCounters(state, kRate);
-  plugin->dispatch(vst::effMainsChanged, 0, 0);
+  runModule(state, ORV_VALDRIS_PLUGIN_PATH, settings(Mode::plain), 44100.0);
 }
 
 // The plain model: per-sample stages, no rings or block passes.
