@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "dsp/input_guard.h"
 #include "nimlet/parameters.h"
 #include "platform/allocation.h"
 #include "valdris/parameters.h"
@@ -27,8 +28,7 @@ constexpr std::size_t kMemoryDoubles =
     kInputDoubles + kHilbertDoubles + kMonitorDoubles + valdris::kHilbertTableSize + kBlockDoubles;
 
 double hostSample(const float* channel, int32_t k) noexcept {
-  const double x = channel != nullptr ? static_cast<double>(channel[k]) : 0.0;
-  return std::isfinite(x) ? x : 0.0;  // one bad sample must not poison every filter
+  return channel != nullptr ? dsp::guardedInput(static_cast<double>(channel[k])) : 0.0;
 }
 
 float toFloat(double v) noexcept {

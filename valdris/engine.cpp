@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "dsp/input_guard.h"
 #include "platform/allocation.h"
 #include "valdris/parameters.h"
 
@@ -516,8 +517,7 @@ void Engine::inputStage(const Channels<T>& io, int32_t first, int n, int offset)
     w = (w + 1) & kRingMask;
     const int r = (w + offset) & kRingMask;  // 1024 - offset samples ago
     for (int c = 0; c < 4; ++c) {
-      double x = source[c] != nullptr ? static_cast<double>(source[c][first + i]) : 0.0;
-      if (!std::isfinite(x)) x = 0.0;  // one bad sample must not poison every filter
+      const double x = source[c] != nullptr ? dsp::guardedInput(static_cast<double>(source[c][first + i])) : 0.0;
       inputRing[c][w] = x;
       block[c][i] = inputRing[c][r];
     }

@@ -7,6 +7,7 @@
 
 #include "dsp/biquad.h"
 #include "dsp/halfband_resampler.h"
+#include "dsp/input_guard.h"
 #include "dsp/noise_generator.h"
 #include "engine_support.h"
 
@@ -456,6 +457,32 @@ TEST(BadInput, NonFiniteSamplesCountAsSilence) {
     const Stereo expected = run<double>(*b, zeroed, 200);
     EXPECT_EQ(out.left, expected.left) << modeName(mode);
     EXPECT_EQ(out.right, expected.right) << modeName(mode);
+  }
+}
+
+// A few samples far beyond any real level (garbage in a host buffer) would
+// overflow the filters and the detector and silence the output for good;
+// they are held at the input limit instead.
+TEST(BadInput, HugeSamplesAreHeldAtTheInputLimit) {
+  for (Mode mode : kAllModes) {
+    for (double huge : {3e38, 1e300}) {
+      Stereo in = programme(12000), held = in;
+      for (size_t i = 1000; i < 1010; ++i) {
+        in.left[i] = i % 2 ? huge : -huge;
+        in.right[i] = huge;
+        held.left[i] = i % 2 ? orv::dsp::kInputLimit : -orv::dsp::kInputLimit;
+        held.right[i] = orv::dsp::kInputLimit;
+      }
+      auto a = makeValdris(mode, {{p::kLimiter, 1.0f}});
+      auto b = makeValdris(mode, {{p::kLimiter, 1.0f}});
+      // Float buffers carry the largest float; doubles can go much further.
+      const Stereo out = huge < 1e39 ? run<float>(*a, in, 200) : run<double>(*a, in, 200);
+      const Stereo expected = huge < 1e39 ? run<float>(*b, held, 200) : run<double>(*b, held, 200);
+      for (size_t i = 0; i < out.size(); ++i)
+        ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << modeName(mode) << " " << i;
+      EXPECT_EQ(out.left, expected.left) << modeName(mode) << " " << huge;
+      EXPECT_EQ(out.right, expected.right) << modeName(mode) << " " << huge;
+    }
   }
 }
 

@@ -130,6 +130,32 @@ TEST_F(NimletHost, HostileValuesAreStoredAsReceivedAndShownSafely) {
   }
 }
 
+// A few samples far beyond any real level would overflow the filters and the
+// detector and silence the output for good; they are held at the input limit.
+TEST_F(NimletHost, HugeInputSamplesAreHeldAtTheInputLimit) {
+  for (float stereo : {1.0f, 0.0f}) {
+    std::vector<float> outs[2][2];
+    for (int held = 0; held < 2; ++held) {
+      auto plugin = load();
+      ASSERT_NE(plugin, nullptr);
+      plugin->setParameter(kStereo, stereo);
+      startAt(*plugin, 44100.0f);
+      Buffers b(8000);
+      for (size_t k = 0; k < 8000; ++k) b.in[0][k] = b.in[1][k] = b.in[2][k] = b.in[3][k] = 0.3f * std::sin(0.05f * k);
+      const float big = held ? 1e5f : std::numeric_limits<float>::max();
+      for (size_t k = 1000; k < 1010; ++k)
+        for (int c = 0; c < 4; ++c) b.in[c][k] = k % 2 ? big : -big;
+      run(*plugin, b, 100);
+      for (int ch = 0; ch < 2; ++ch) {
+        for (float v : b.out[ch]) ASSERT_TRUE(std::isfinite(v)) << stereo;
+        outs[held][ch] = b.out[ch];
+      }
+    }
+    EXPECT_EQ(outs[0][0], outs[1][0]) << stereo;
+    EXPECT_EQ(outs[0][1], outs[1][1]) << stereo;
+  }
+}
+
 TEST_F(NimletHost, FactoryPresetsAndSharedPower) {
   auto plugin = load();
   ASSERT_NE(plugin, nullptr);
