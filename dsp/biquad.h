@@ -38,10 +38,13 @@ class Biquad {
     double a0, a1, a2, b0, b1, b2;
   };
 
-  // x0: last input (with noise), x1, x2: the two before; y likewise for outputs.
-  struct State {
-    double x0, x1, x2, y0, y1, y2;
+  // x0: last input (with noise), x1, x2: the two before; y likewise for
+  // outputs. Of one filter, or (V a vector) of a pair side by side.
+  template <typename V>
+  struct BasicState {
+    V x0, x1, x2, y0, y1, y2;
   };
+  using State = BasicState<double>;
 
   // The current coefficients start at 1, not at the design: call reset() to
   // start from the designed filter instead of gliding toward it.
@@ -83,7 +86,10 @@ class Biquad {
  private:
   void design() noexcept;
   // The filter equation on an input that already carries the noise n.
-  double step(const Coefficients& c, double xn, double n) noexcept;
+  template <typename V>
+  static V step(BasicState<V>& s, const Coefficients& c, V xn, double n) noexcept;
+  // One glide step of the current coefficients toward the targets.
+  static void glideStep(Coefficients& c, const Coefficients& t, double g, double n) noexcept;
 
   double sampleRate_;
   int32_t type_;
@@ -117,42 +123,43 @@ class BiquadPair {
   Two runPlain(Two x) noexcept;
 
  private:
-  Two step(const Biquad::Coefficients& c, Two xn, double n) noexcept;
-
   Biquad shared_{44100.0, Biquad::bypass, 1000.0, 0.7, 0.0};  // coefficients, glide, noise
-  Two x1_{}, x2_{}, y0_{}, y1_{}, y2_{}, x0_{};
+  Biquad::BasicState<Two> state_{};
 };
 
-inline double Biquad::step(const Coefficients& c, double xn, double n) noexcept {
-  state_.x0 = xn;
-  const double y = c.b0 * xn + c.b1 * state_.x1 + c.b2 * state_.x2 - c.a1 * state_.y1 - c.a2 * state_.y2;
-  state_.y0 = y;
-  state_.y2 = state_.y1;
-  state_.y1 = y + n;
-  state_.x2 = state_.x1;
-  state_.x1 = xn;
+template <typename V>
+inline V Biquad::step(BasicState<V>& s, const Coefficients& c, V xn, double n) noexcept {
+  s.x0 = xn;
+  const V y = c.b0 * xn + c.b1 * s.x1 + c.b2 * s.x2 - c.a1 * s.y1 - c.a2 * s.y2;
+  s.y0 = y;
+  s.y2 = s.y1;
+  s.y1 = y + n;
+  s.x2 = s.x1;
+  s.x1 = xn;
   return y;
+}
+
+inline void Biquad::glideStep(Coefficients& c, const Coefficients& t, double g, double n) noexcept {
+  c.b0 += (t.b0 - c.b0) * g + n;
+  c.b1 += (t.b1 - c.b1) * g + n;
+  c.b2 += (t.b2 - c.b2) * g + n;
+  c.a1 += (t.a1 - c.a1) * g + n;
+  c.a2 += (t.a2 - c.a2) * g + n;
 }
 
 inline double Biquad::runGliding(double x) noexcept {
   if (type_ == bypass) return x;
   const double n = NoiseGenerator::toValue(noiseGenerator_.next(), 1e-13);
   noise_ = n;
-  const double xn = x + n;
-  Coefficients& c = current_;
-  c.b0 += (target_.b0 - c.b0) * glide_ + n;
-  c.b1 += (target_.b1 - c.b1) * glide_ + n;
-  c.b2 += (target_.b2 - c.b2) * glide_ + n;
-  c.a1 += (target_.a1 - c.a1) * glide_ + n;
-  c.a2 += (target_.a2 - c.a2) * glide_ + n;
-  return step(c, xn, n);
+  glideStep(current_, target_, glide_, n);
+  return step(state_, current_, x + n, n);
 }
 
 inline double Biquad::runPlain(double x) noexcept {
   if (type_ == bypass) return x;
   const double n = -noise_;
   noise_ = n;
-  return step(target_, x + n, n);
+  return step(state_, target_, x + n, n);
 }
 
 inline bool Biquad::runsAlike(const Biquad& o) const noexcept {
@@ -166,12 +173,7 @@ inline bool Biquad::runsAlike(const Biquad& o) const noexcept {
 inline void BiquadPair::load(const Biquad& left, const Biquad& right) noexcept {
   shared_ = left;
   const Biquad::State &l = left.state_, &r = right.state_;
-  x0_ = Two{l.x0, r.x0};
-  x1_ = Two{l.x1, r.x1};
-  x2_ = Two{l.x2, r.x2};
-  y0_ = Two{l.y0, r.y0};
-  y1_ = Two{l.y1, r.y1};
-  y2_ = Two{l.y2, r.y2};
+  state_ = {Two{l.x0, r.x0}, Two{l.x1, r.x1}, Two{l.x2, r.x2}, Two{l.y0, r.y0}, Two{l.y1, r.y1}, Two{l.y2, r.y2}};
 }
 
 inline void BiquadPair::store(Biquad& left, Biquad& right) const noexcept {
@@ -181,19 +183,9 @@ inline void BiquadPair::store(Biquad& left, Biquad& right) const noexcept {
     b.noise_ = shared_.noise_;
     b.current_ = shared_.current_;
     b.noiseGenerator_ = shared_.noiseGenerator_;
-    b.state_ = {x0_[c], x1_[c], x2_[c], y0_[c], y1_[c], y2_[c]};
+    const Biquad::BasicState<Two>& s = state_;
+    b.state_ = {s.x0[c], s.x1[c], s.x2[c], s.y0[c], s.y1[c], s.y2[c]};
   }
-}
-
-inline BiquadPair::Two BiquadPair::step(const Biquad::Coefficients& c, Two xn, double n) noexcept {
-  x0_ = xn;
-  const Two y = c.b0 * xn + c.b1 * x1_ + c.b2 * x2_ - c.a1 * y1_ - c.a2 * y2_;
-  y0_ = y;
-  y2_ = y1_;
-  y1_ = y + n;
-  x2_ = x1_;
-  x1_ = xn;
-  return y;
 }
 
 inline BiquadPair::Two BiquadPair::runGliding(Two x) noexcept {
@@ -201,15 +193,8 @@ inline BiquadPair::Two BiquadPair::runGliding(Two x) noexcept {
   if (f.type_ == Biquad::bypass) return x;
   const double n = NoiseGenerator::toValue(f.noiseGenerator_.next(), 1e-13);
   f.noise_ = n;
-  Biquad::Coefficients& c = f.current_;
-  const Biquad::Coefficients& t = f.target_;
-  const double g = f.glide_;
-  c.b0 += (t.b0 - c.b0) * g + n;
-  c.b1 += (t.b1 - c.b1) * g + n;
-  c.b2 += (t.b2 - c.b2) * g + n;
-  c.a1 += (t.a1 - c.a1) * g + n;
-  c.a2 += (t.a2 - c.a2) * g + n;
-  return step(c, x + n, n);
+  Biquad::glideStep(f.current_, f.target_, f.glide_, n);
+  return Biquad::step(state_, f.current_, x + n, n);
 }
 
 inline BiquadPair::Two BiquadPair::runPlain(Two x) noexcept {
@@ -217,7 +202,7 @@ inline BiquadPair::Two BiquadPair::runPlain(Two x) noexcept {
   if (f.type_ == Biquad::bypass) return x;
   const double n = -f.noise_;
   f.noise_ = n;
-  return step(f.target_, x + n, n);
+  return Biquad::step(state_, f.target_, x + n, n);
 }
 
 }  // namespace orv::dsp
