@@ -278,18 +278,24 @@ void Engine::gains(const double (*d)[kMaxBlock], int n, double (*gain)[kMaxBlock
   double x[channels][kMaxBlock], factor[channels][kMaxBlock];
   for (int c = 0; c < channels; ++c)
     for (int i = 0; i < n; ++i) x[c][i] = detectorInput(d[c][i]);
-  if (channels == 2 && fastFollower[0].runsAlike(fastFollower[1]) && slowFollower[0].runsAlike(slowFollower[1])) {
-    dsp::BiquadPair fast, slow;
-    fast.load(fastFollower[0], fastFollower[1]);
-    slow.load(slowFollower[0], slowFollower[1]);
-    for (int i = 0; i < n; ++i) {
-      const Two level{x[0][i], x[channels - 1][i]};
-      const Two a = fast.runPlain(level), b = slow.runPlain(level);
-      for (int c = 0; c < channels; ++c) factor[c][i] = releaseFactor(a[c], b[c]);
+  // The channels' followers are always set together; as a pair when they run alike.
+  bool pairedRun = false;
+  if constexpr (channels == 2) {
+    if (fastFollower[0].runsAlike(fastFollower[1]) && slowFollower[0].runsAlike(slowFollower[1])) {
+      dsp::BiquadPair fast, slow;
+      fast.load(fastFollower[0], fastFollower[1]);
+      slow.load(slowFollower[0], slowFollower[1]);
+      for (int i = 0; i < n; ++i) {
+        const Two a = fast.runPlain(Two{x[0][i], x[1][i]}), b = slow.runPlain(Two{x[0][i], x[1][i]});
+        factor[0][i] = releaseFactor(a[0], b[0]);
+        factor[1][i] = releaseFactor(a[1], b[1]);
+      }
+      fast.store(fastFollower[0], fastFollower[1]);
+      slow.store(slowFollower[0], slowFollower[1]);
+      pairedRun = true;
     }
-    fast.store(fastFollower[0], fastFollower[1]);
-    slow.store(slowFollower[0], slowFollower[1]);
-  } else {
+  }
+  if (!pairedRun) {
     for (int i = 0; i < n; ++i) {
       for (int c = 0; c < channels; ++c) {
         const double a = fastFollower[c].runPlain(x[c][i]);

@@ -137,16 +137,6 @@ inline void advanceEnvelope(double& envelope, double x, const EnvelopeStep& k, c
   envelope = env;
 }
 
-// One follower step of one channel from the detector level d, without the floor.
-template <bool exact>
-inline void followEnvelope(double& envelope, double d, dsp::Biquad& fastFollower, dsp::Biquad& slowFollower,
-                           const EnvelopeSettings& s, const ClassicTable& table) noexcept {
-  const double x = followedLevel(d, s);
-  const double a = fastFollower.runPlain(x);
-  const double b = slowFollower.runPlain(x);
-  advanceEnvelope(envelope, x, envelopeStep<exact>(x, a, b, s, table), s);
-}
-
 inline void floorEnvelope(double& envelope) noexcept {
   if (!(envelope >= kEnvelopeFloor)) envelope = kEnvelopeFloor;
 }

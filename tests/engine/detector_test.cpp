@@ -260,8 +260,10 @@ TEST(Envelope, SettlingLevels) {
       slow.reset();
       double envelope = 0.7;
       for (int n = 0; n < 44100 * 3; ++n) {
-        if (exact) followEnvelope<true>(envelope, c.d, fast, slow, s, table);
-        else followEnvelope<false>(envelope, c.d, fast, slow, s, table);
+        const double x = followedLevel(c.d, s);
+        const double a = fast.runPlain(x), b = slow.runPlain(x);
+        advanceEnvelope(envelope, x, exact ? envelopeStep<true>(x, a, b, s, table) : envelopeStep<false>(x, a, b, s, table),
+                        s);
         floorEnvelope(envelope);
       }
       EXPECT_NEAR(envelope, c.settles, c.tolerance) << c.name << (exact ? " exact" : " table");
