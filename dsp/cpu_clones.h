@@ -1,0 +1,10 @@
+// Kernels built twice, for AVX2 with FMA (x86-64-v3) and for the baseline,
+// with the loader picking one at run time. That choice needs ifunc, which
+// only ELF on glibc has; elsewhere (Windows DLLs) the baseline build runs.
+#pragma once
+
+#if defined(__x86_64__) && defined(__ELF__) && defined(__gnu_linux__)
+#define ORV_CPU_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define ORV_CPU_CLONES
+#endif
