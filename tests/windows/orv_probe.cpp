@@ -1,17 +1,20 @@
 // orv_probe: drives a built plug-in module the same way on Linux and under
 // wine, so the two builds can be compared from outside.
 //
-//   orv_probe render PLUGIN OUT.f32 [REFERENCE.f32 [TOLERANCE]]
-//     Runs a fixed programme through processReplacing and writes every output
-//     sample as little-endian float32. With a reference (the other build's
-//     file), fails when any sample differs by more than TOLERANCE (1e-6 of
-//     full scale by default) and reports the largest difference.
+//   orv_probe render PLUGIN OUT.f64 [REFERENCE.f64 [TOLERANCE]]
+//     Runs a fixed programme through processReplacing, and through
+//     processDoubleReplacing where the plug-in has it, and writes every output
+//     sample as a little-endian double (float outputs converted exactly).
+//     With a reference (the other build's file), fails when any sample
+//     differs by more than TOLERANCE (1e-6 of full scale by default), and
+//     reports the largest difference of each kind of call.
 //   orv_probe meters PLUGIN
 //     Builds one instance, sets the five meter settings to fixed values and
 //     closes it, so they are written to the user's store.
 //
 // The input is made without any library maths (an integer noise generator and
 // a sine by rotation), so both builds feed the plug-in bit-identical samples.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -91,10 +94,48 @@ void selectPreset(Plugin& plugin, int32_t preset) {
   plugin.dispatch(vst::effSetChunk, 0, size, chunk.data());
 }
 
-bool render(const Library& lib, std::vector<float>& out) {
+// A stretch of the output file made by one kind of processing call.
+struct Section {
+  const char* call;
+  size_t begin, end;
+};
+
+template <typename T>
+bool runSetting(const Library& lib, const Setting& setting, const std::vector<std::vector<float>>& in,
+                std::vector<double>& out) {
+  auto plugin = instance(lib);
+  if (!plugin) return false;
+  selectPreset(*plugin, setting.preset);
+  if (setting.parameter >= 0) plugin->setParameter(setting.parameter, setting.value);
+  plugin->dispatch(vst::effSetSampleRate, 0, 0, nullptr, kRate);
+  plugin->dispatch(vst::effSetBlockSize, 0, kBlock);
+  plugin->dispatch(vst::effMainsChanged, 0, 1);
+  std::vector<std::vector<T>> result(2, std::vector<T>(kFrames));
+  for (int start = 0; start < kFrames; start += kBlock) {
+    const int n = std::min(kBlock, kFrames - start);
+    std::vector<std::vector<T>> block(4);
+    T* ins[4];
+    for (int c = 0; c < 4; ++c) {
+      block[c].assign(in[c].begin() + start, in[c].begin() + start + n);
+      ins[c] = block[c].data();
+    }
+    T* outs[2] = {result[0].data() + start, result[1].data() + start};
+    if constexpr (sizeof(T) == sizeof(float)) {
+      plugin->processReplacing(ins, outs, n);
+    } else {
+      plugin->processDoubleReplacing(ins, outs, n);
+    }
+  }
+  plugin->dispatch(vst::effMainsChanged, 0, 0);
+  for (const auto& channel : result) out.insert(out.end(), channel.begin(), channel.end());
+  return true;
+}
+
+bool render(const Library& lib, std::vector<double>& out, std::vector<Section>& sections) {
   auto probe = instance(lib);
   if (!probe) return false;
   const std::string name = probe->getString(vst::effGetEffectName);
+  const bool doubles = (probe->effect()->flags & vst::effFlagsCanDoubleReplacing) != 0;
   probe.reset();
   const Setting* first = kValdrisProgramme;
   size_t count = std::size(kValdrisProgramme);
@@ -107,52 +148,42 @@ bool render(const Library& lib, std::vector<float>& out) {
   }
 
   const auto in = programmeInput();
+  sections.push_back({"processReplacing", out.size(), 0});
   for (size_t s = 0; s < count; ++s) {
-    auto plugin = instance(lib);
-    if (!plugin) return false;
-    selectPreset(*plugin, first[s].preset);
-    if (first[s].parameter >= 0) plugin->setParameter(first[s].parameter, first[s].value);
-    plugin->dispatch(vst::effSetSampleRate, 0, 0, nullptr, kRate);
-    plugin->dispatch(vst::effSetBlockSize, 0, kBlock);
-    plugin->dispatch(vst::effMainsChanged, 0, 1);
-    std::vector<std::vector<float>> result(2, std::vector<float>(kFrames));
-    for (int start = 0; start < kFrames; start += kBlock) {
-      const int n = std::min(kBlock, kFrames - start);
-      std::vector<std::vector<float>> block(4);
-      float* ins[4];
-      for (int c = 0; c < 4; ++c) {
-        block[c].assign(in[c].begin() + start, in[c].begin() + start + n);
-        ins[c] = block[c].data();
-      }
-      float* outs[2] = {result[0].data() + start, result[1].data() + start};
-      plugin->processReplacing(ins, outs, n);
+    if (!runSetting<float>(lib, first[s], in, out)) return false;
+  }
+  sections.back().end = out.size();
+  if (doubles) {
+    sections.push_back({"processDoubleReplacing", out.size(), 0});
+    for (size_t s = 0; s < count; ++s) {
+      if (!runSetting<double>(lib, first[s], in, out)) return false;
     }
-    plugin->dispatch(vst::effMainsChanged, 0, 0);
-    for (const auto& channel : result) out.insert(out.end(), channel.begin(), channel.end());
+    sections.back().end = out.size();
   }
   return true;
 }
 
-bool writeSamples(const char* path, const std::vector<float>& samples) {
+bool writeSamples(const char* path, const std::vector<double>& samples) {
   FILE* f = std::fopen(path, "wb");
   if (!f) return false;
-  const bool ok = std::fwrite(samples.data(), sizeof(float), samples.size(), f) == samples.size();
+  const bool ok = std::fwrite(samples.data(), sizeof(double), samples.size(), f) == samples.size();
   return std::fclose(f) == 0 && ok;
 }
 
-bool readSamples(const char* path, std::vector<float>& samples) {
+bool readSamples(const char* path, std::vector<double>& samples) {
   FILE* f = std::fopen(path, "rb");
   if (!f) return false;
-  float block[4096];
+  double block[4096];
   size_t got;
-  while ((got = std::fread(block, sizeof(float), std::size(block), f)) > 0) samples.insert(samples.end(), block, block + got);
+  while ((got = std::fread(block, sizeof(double), std::size(block), f)) > 0) samples.insert(samples.end(), block, block + got);
   const bool ok = std::ferror(f) == 0;
   std::fclose(f);
   return ok;
 }
 
-int compare(const std::vector<float>& ours, const char* referencePath, double tolerance) {
-  std::vector<float> reference;
+int compare(const std::vector<double>& ours, const std::vector<Section>& sections, const char* referencePath,
+            double tolerance) {
+  std::vector<double> reference;
   if (!readSamples(referencePath, reference)) {
     std::fprintf(stderr, "orv_probe: cannot read %s\n", referencePath);
     return 1;
@@ -161,16 +192,21 @@ int compare(const std::vector<float>& ours, const char* referencePath, double to
     std::fprintf(stderr, "orv_probe: %zu samples here, %zu in %s\n", ours.size(), reference.size(), referencePath);
     return 1;
   }
-  double largest = 0;
-  size_t at = 0, differing = 0;
-  for (size_t i = 0; i < ours.size(); ++i) {
-    const double d = std::fabs(static_cast<double>(ours[i]) - static_cast<double>(reference[i]));
-    if (!(d <= largest)) largest = d, at = i;  // a NaN counts as the largest
-    if (ours[i] != reference[i]) ++differing;
+  bool pass = true;
+  for (const Section& section : sections) {
+    double largest = 0, peak = 0;
+    size_t at = section.begin, differing = 0;
+    for (size_t i = section.begin; i < section.end; ++i) {
+      const double d = std::fabs(ours[i] - reference[i]);
+      if (!(d <= largest)) largest = d, at = i;  // a NaN counts as the largest
+      if (ours[i] != reference[i]) ++differing;
+      peak = std::max(peak, std::fabs(reference[i]));
+    }
+    std::printf("%s: %zu samples (peak %.3f), %zu differ, largest difference %.3g of full scale at sample %zu\n",
+                section.call, section.end - section.begin, peak, differing, largest, at - section.begin);
+    pass = pass && largest <= tolerance;
   }
-  std::printf("compared %zu samples: %zu differ, largest difference %.3g of full scale at sample %zu\n", ours.size(),
-              differing, largest, at);
-  if (!(largest <= tolerance)) {
+  if (!pass) {
     std::printf("FAIL: above the tolerance of %.3g\n", tolerance);
     return 1;
   }
@@ -187,7 +223,7 @@ int meters(const Library& lib) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: orv_probe render PLUGIN OUT.f32 [REFERENCE.f32 [TOLERANCE]]\n"
+               "usage: orv_probe render PLUGIN OUT.f64 [REFERENCE.f64 [TOLERANCE]]\n"
                "       orv_probe meters PLUGIN\n");
   return 2;
 }
@@ -205,12 +241,13 @@ int main(int argc, char** argv) {
   }
   if (command == "meters" && argc == 3) return meters(*lib);
   if (command != "render" || argc < 4 || argc > 6) return usage();
-  std::vector<float> out;
-  if (!render(*lib, out)) return 1;
+  std::vector<double> out;
+  std::vector<Section> sections;
+  if (!render(*lib, out, sections)) return 1;
   if (!writeSamples(argv[3], out)) {
     std::fprintf(stderr, "orv_probe: cannot write %s\n", argv[3]);
     return 1;
   }
   if (argc == 4) return 0;
-  return compare(out, argv[4], argc == 6 ? std::atof(argv[5]) : 1e-6);
+  return compare(out, sections, argv[4], argc == 6 ? std::atof(argv[5]) : 1e-6);
 }
