@@ -5,7 +5,8 @@
 // A key from open() holds query access only; set() and remove() on it open
 // the key again with set-value access, so reading never asks for more rights
 // than it needs. RegSetValueExW replaces a value whole, which makes writes
-// atomic for readers in any process.
+// atomic for readers in any process. Every value operation goes through
+// readValue, writeValue (with WritableKey) or RegDeleteValueW below.
 #include <windows.h>
 
 #include <cstring>
@@ -97,6 +98,31 @@ class WritableKey {
   HKEY handle_;
 };
 
+// Value name `name` of type `type` into data[0..size); size becomes the
+// length read. A value of another type, or one that does not fit, reads as
+// missing, and a failure leaves data and size as they were.
+bool readValue(HKEY key, const std::wstring& name, DWORD type, void* data, uint32_t& size) {
+  DWORD storedType = 0;
+  DWORD length = 0;
+  if (RegQueryValueExW(key, name.c_str(), nullptr, &storedType, nullptr, &length) != ERROR_SUCCESS) return false;
+  if (storedType != type || length > size || (length > 0 && data == nullptr)) return false;
+  // Into a scratch buffer: the value may change between the two calls, and a
+  // failed read leaves the buffer undefined.
+  std::vector<BYTE> bytes(length > 0 ? length : 1);
+  DWORD got = length;
+  if (RegQueryValueExW(key, name.c_str(), nullptr, &storedType, bytes.data(), &got) != ERROR_SUCCESS) return false;
+  if (storedType != type || got > size) return false;
+  if (got > 0) std::memcpy(data, bytes.data(), got);
+  size = got;
+  return true;
+}
+
+bool writeValue(HKEY key, const std::wstring& name, DWORD type, const void* data, uint32_t size) {
+  const BYTE empty = 0;
+  const BYTE* bytes = size > 0 ? static_cast<const BYTE*>(data) : &empty;
+  return RegSetValueExW(key, name.c_str(), 0, type, bytes, size) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 RegistryKey::RegistryKey() = default;
@@ -130,24 +156,7 @@ bool RegistryKey::query(std::string_view name, RegType type, void* data, uint32_
   if (!impl_) return false;
   try {
     std::wstring wideName;
-    if (!toWide(name, wideName)) return false;
-    // Type and length first: a value of another type, or one that does not
-    // fit, reads as missing without touching the caller's buffer.
-    DWORD storedType = 0;
-    DWORD length = 0;
-    if (RegQueryValueExW(impl_->handle, wideName.c_str(), nullptr, &storedType, nullptr, &length) != ERROR_SUCCESS)
-      return false;
-    if (storedType != static_cast<DWORD>(type) || length > size || (length > 0 && data == nullptr)) return false;
-    // Into a scratch buffer: the value may change between the two calls, and
-    // a failed read leaves the buffer undefined.
-    std::vector<BYTE> bytes(length > 0 ? length : 1);
-    DWORD got = length;
-    if (RegQueryValueExW(impl_->handle, wideName.c_str(), nullptr, &storedType, bytes.data(), &got) != ERROR_SUCCESS)
-      return false;
-    if (storedType != static_cast<DWORD>(type) || got > size) return false;
-    if (got > 0) std::memcpy(data, bytes.data(), got);
-    size = got;
-    return true;
+    return toWide(name, wideName) && readValue(impl_->handle, wideName, static_cast<DWORD>(type), data, size);
   } catch (...) {
     return false;
   }
@@ -159,10 +168,7 @@ bool RegistryKey::set(std::string_view name, RegType type, const void* data, uin
     std::wstring wideName;
     if (!toWide(name, wideName)) return false;
     const WritableKey key(*impl_);
-    if (key.get() == nullptr) return false;
-    const BYTE empty = 0;
-    const BYTE* bytes = size > 0 ? static_cast<const BYTE*>(data) : &empty;
-    return RegSetValueExW(key.get(), wideName.c_str(), 0, static_cast<DWORD>(type), bytes, size) == ERROR_SUCCESS;
+    return key.get() != nullptr && writeValue(key.get(), wideName, static_cast<DWORD>(type), data, size);
   } catch (...) {
     return false;
   }
