@@ -85,17 +85,15 @@ const CPresetSystemEditor::FileKind kBankFiles{"Load bank", "Load bank (endian-r
 
 CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect) : AEffEditor(effect) {
   // The dialogs start in the working directory until a path is remembered.
-  std::error_code error;
-  const std::filesystem::path cwd = std::filesystem::current_path(error);
-  if (!error) {
-    std::string text;
-    try {
-      text = cwd.string();
-      if (text.empty() || !isSeparator(text.back())) text += std::filesystem::path::preferred_separator;
-    } catch (...) {
-      text.clear();
+  try {
+    std::error_code error;
+    std::string text = std::filesystem::current_path(error).string();
+    if (!error && !text.empty()) {
+      if (!isSeparator(text.back())) text += std::filesystem::path::preferred_separator;
+      if (text.size() <= kMaxPathLength) copyPath(presetDirectory, text);
     }
-    if (text.size() <= kMaxPathLength) copyPath(presetDirectory, text);
+  } catch (...) {
+    // Out of memory: start without a directory.
   }
   std::memcpy(storedDirectory, presetDirectory, sizeof presetDirectory);
   if (effect != nullptr) effect->attachEditor(this);
