@@ -64,7 +64,6 @@ void writeRecordFile(const char* path, const std::array<uint8_t, N>& record) {
 
 }  // namespace
 
-// What differs between preset and bank files.
 struct CPresetSystemEditor::FileKind {
   const char* loadTitle;
   const char* loadReversedTitle;
@@ -74,14 +73,10 @@ struct CPresetSystemEditor::FileKind {
   bool bank;
 };
 
-namespace {
-
-const CPresetSystemEditor::FileKind kPresetFiles{"Load preset", "Load preset (endian-reversed)", "Save preset",
-                                                 "Orv Preset", "orv", false};
-const CPresetSystemEditor::FileKind kBankFiles{"Load bank", "Load bank (endian-reversed)", "Save bank", "Orv Bank",
-                                               "orb", true};
-
-}  // namespace
+const CPresetSystemEditor::FileKind CPresetSystemEditor::presetFiles{
+    "Load preset", "Load preset (endian-reversed)", "Save preset", "Orv Preset", "orv", false};
+const CPresetSystemEditor::FileKind CPresetSystemEditor::bankFiles{
+    "Load bank", "Load bank (endian-reversed)", "Save bank", "Orv Bank", "orb", true};
 
 CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect) : AEffEditor(effect) {
   // The dialogs start in the working directory until a path is remembered.
@@ -224,10 +219,10 @@ void CPresetSystemEditor::saveFile(const FileKind& kind) {
   }
 }
 
-void CPresetSystemEditor::loadPresetFile(bool reversed) { loadFile(kPresetFiles, reversed); }
-void CPresetSystemEditor::savePresetFile() { saveFile(kPresetFiles); }
-void CPresetSystemEditor::loadBankFile(bool reversed) { loadFile(kBankFiles, reversed); }
-void CPresetSystemEditor::saveBankFile() { saveFile(kBankFiles); }
+void CPresetSystemEditor::loadPresetFile(bool reversed) { loadFile(presetFiles, reversed); }
+void CPresetSystemEditor::savePresetFile() { saveFile(presetFiles); }
+void CPresetSystemEditor::loadBankFile(bool reversed) { loadFile(bankFiles, reversed); }
+void CPresetSystemEditor::saveBankFile() { saveFile(bankFiles); }
 
 void CPresetSystemEditor::storeRecord(const char* valueName, const uint8_t* data, size_t size) {
   RegistryKey key = RegistryKey::create(kPresetSystemKey);

@@ -78,10 +78,10 @@ class CPresetSystemEditor : public AEffEditor {
 
   CPresetSystemEffect* presetEffect() const { return static_cast<CPresetSystemEffect*>(effect); }
 
- public:
-  struct FileKind;
-
  private:
+  struct FileKind;  // what differs between preset and bank files
+  static const FileKind presetFiles, bankFiles;
+
   void loadFile(const FileKind& kind, bool reversed);
   void saveFile(const FileKind& kind);
   // Splits a picked path into the remembered folder and `fileName`; refuses
