@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "host/host_answers.h"
 #include "nimlet/factory_presets.h"
 #include "platform/message_box.h"
+#include "presets/preset_system_editor.h"
 #include "valdris/meter_settings.h"
 #include "valdris/parameters.h"
 
@@ -35,6 +37,10 @@ Nimlet::Nimlet(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaster,
   }
   setParameter(kMeters, 0.5f);
 
+  // The editor object attaches itself; it keeps the preset files, defaults
+  // and memories, and no window is announced to the host yet.
+  if (!allocationFailed && new (std::nothrow) CPresetSystemEditor(this) == nullptr) allocationFailed = true;
+
   if (allocationFailed) {
     setNumInputs(1);
     setNumOutputs(1);
@@ -43,7 +49,6 @@ Nimlet::Nimlet(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaster,
     return;
   }
 
-  // The editor attaches here once it exists.
   loadEditorDefaults();
   selectPreset(0);
   suspend();

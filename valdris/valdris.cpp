@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "host/host_answers.h"
 #include "platform/allocation.h"
 #include "platform/message_box.h"
+#include "presets/preset_system_editor.h"
 #include "valdris/factory_presets.h"
 #include "valdris/meter_settings.h"
 
@@ -47,6 +49,10 @@ Valdris::Valdris(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaste
     }
   }
   setParameter(kMeters, 0.5f);
+
+  // The editor object attaches itself; it keeps the preset files, defaults
+  // and memories, and no window is announced to the host yet.
+  if (!allocationFailed && new (std::nothrow) CPresetSystemEditor(this) == nullptr) allocationFailed = true;
 
   if (allocationFailed) {
     setNumInputs(1);
