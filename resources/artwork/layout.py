@@ -86,8 +86,9 @@ class Key:
     panel, or "cap" to print it on the key itself (large keys)."""
 
     def __init__(self, ident, name, rect, label="below", lamp=paint.AMBER,
-                 dim=paint.AMBER_DIM, symbol=None, cap_text=None):
+                 dim=paint.AMBER_DIM, symbol=None, cap_text=None, size=8.5):
         self.ident, self.name, self.rect, self.label = ident, name, rect, label
+        self.size = size
         self.lamp, self.dim, self.symbol = lamp, dim, symbol
         self.cap_text = cap_text or name
 
@@ -97,15 +98,15 @@ class Key:
         cx, cy = centre(self.rect)
         l, t, r, b = self.rect
         if self.label == "above":
-            paint.text(cr, self.name, cx, t - 6, 8.5, paint.PRINT)
+            paint.text(cr, self.name, cx, t - 6, self.size, paint.PRINT)
         elif self.label == "below":
-            paint.text(cr, self.name, cx, b + 6.5, 8.5, paint.PRINT)
+            paint.text(cr, self.name, cx, b + 6.5, self.size, paint.PRINT)
         elif self.label == "below-left":
-            paint.text(cr, self.name, l, b + 6.5, 8.5, paint.PRINT, "l")
+            paint.text(cr, self.name, l, b + 6.5, self.size, paint.PRINT, "l")
         elif self.label == "left":
-            paint.text(cr, self.name, l - 3, cy, 8.5, paint.PRINT, "r")
+            paint.text(cr, self.name, l - 3, cy, self.size, paint.PRINT, "r")
         elif self.label == "right":
-            paint.text(cr, self.name, r + 3, cy, 8.5, paint.PRINT, "l")
+            paint.text(cr, self.name, r + 3, cy, self.size, paint.PRINT, "l")
 
     def images(self, page):
         out = []

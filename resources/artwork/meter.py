@@ -97,7 +97,10 @@ def face(channel):
         cr.move_to(*point(pivot, SCALE_R - 1.5, t))
         cr.line_to(*point(pivot, SCALE_R + 6.0, t))
         cr.stroke()
-        x, y = point(pivot, LABEL_R, t)
+        # The nearest edge of each number, not its centre, sits on LABEL_R.
+        x, y = point(pivot, LABEL_R - 3.0, t)
+        x += math.cos(t) * paint.measure(_label(db), 7.0, bold=True) / 2
+        y -= math.sin(t) * 2.5
         paint.text(cr, _label(db), x, y, 7.0, FACE_RED if db > 0 else FACE_INK,
                    "c", paint.NARROW, bold=True)
 

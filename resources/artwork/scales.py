@@ -25,12 +25,14 @@ def linear(lo, hi, tick_step, label_values, unit=None, origin=0.0, label=signed)
     return Scale(ticks, majors, labels, unit, origin)
 
 
-def logarithmic(lo, hi, tick_values, label_values, unit=None, fmt="%g"):
+def logarithmic(lo, hi, tick_values, label_values, unit=None, fmt="%g", names=None):
     """A scale for a physical value that is exponential in the knob value:
-    value = lo * (hi / lo) ** u."""
+    value = lo * (hi / lo) ** u. `names` replaces the text of some labels."""
+    names = names or {}
+
     def u(v):
         return math.log(v / lo) / math.log(hi / lo)
-    labels = [(u(v), fmt % v) for v in label_values]
+    labels = [(u(v), names.get(v, fmt % v)) for v in label_values]
     return Scale([u(v) for v in tick_values], [u for u, _ in labels], labels, unit)
 
 

@@ -169,7 +169,7 @@ def contact_sheet(products, built, shared):
     groups.append(("Preset bar (both products)", shared))
 
     # Lay the bitmaps out in shelves, measuring first.
-    max_tile = 420
+    max_tile = 880
     placements = []
     y = MARGIN + 30 + max(p.get_height() for _, p in previews) + 40
     for title, bitmaps in groups:
