@@ -5,8 +5,6 @@ and how each is printed on the page and drawn as its own bitmap.
 Every control bitmap is opaque: it starts as the part of the page under the
 control, so it looks the same whether or not the GUI blends it."""
 
-import math
-
 import meter
 import paint
 
@@ -40,9 +38,9 @@ def even(n):
 
 
 class Knob:
-    def __init__(self, ident, name, rect, frames, scale, field=None, default=0.0):
+    def __init__(self, ident, name, rect, frames, scale, field=None):
         self.ident, self.name, self.rect, self.frames = ident, name, rect, frames
-        self.scale, self.field, self.default = scale, field, default
+        self.scale, self.field = scale, field
 
     @property
     def radius(self):
@@ -56,12 +54,11 @@ class Knob:
         cx, cy = self.centre()
         r = self.radius
         s = self.scale
-        knob_small = r < 12
         paint.knob_scale(cr, cx, cy, r + 3.5, s.ticks, s.majors, s.labels,
                          r + 3.5 + 4.5 + 2.0,
                          label_size=7.5 if r > 20 else 6.8,
                          unit=s.unit, unit_y=cy + r + 5.5)
-        if label and self.field is not None and not knob_small:
+        if label and self.field is not None:
             fx, fy = centre(self.field)
             paint.text(cr, self.name, fx, fy, 9.5, paint.PRINT, "c", paint.FACE,
                        bold=True)
@@ -86,9 +83,9 @@ class Key:
     panel, or "cap" to print it on the key itself (large keys)."""
 
     def __init__(self, ident, name, rect, label="below", lamp=paint.AMBER,
-                 dim=paint.AMBER_DIM, symbol=None, cap_text=None, size=8.5):
+                 dim=paint.AMBER_DIM, symbol=None, cap_text=None, size=8.5, dx=0):
         self.ident, self.name, self.rect, self.label = ident, name, rect, label
-        self.size = size
+        self.size, self.dx = size, dx
         self.lamp, self.dim, self.symbol = lamp, dim, symbol
         self.cap_text = cap_text or name
 
@@ -96,6 +93,7 @@ class Key:
         if self.label == "cap":
             return
         cx, cy = centre(self.rect)
+        cx += self.dx
         l, t, r, b = self.rect
         if self.label == "above":
             paint.text(cr, self.name, cx, t - 6, self.size, paint.PRINT)
@@ -225,7 +223,3 @@ def latency_window(cr, rect):
     pixels, so the window is one even colour with room on both sides."""
     l, t, r, b = rect
     paint.recess(cr, l, t, r - l, b - t, 2, paint.CREAM)
-
-
-def angle_deg(u):
-    return math.degrees(paint.knob_angle(u))

@@ -1,8 +1,6 @@
 """Both pages of an editor and every bitmap cut from them, for one product
 module (valdris or nimlet)."""
 
-import cairo
-
 import layout
 import meter
 import paint

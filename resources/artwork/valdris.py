@@ -1,7 +1,5 @@
 """Orv Valdris: the controls of both editor pages and the bitmap of each."""
 
-import math
-
 import paint
 import scales
 from layout import Key, Knob, Selector
@@ -59,8 +57,8 @@ KEYS = [
     Key(19017, "AutoRel", (104, 316, 134, 342), "below"),
     Key(19018, "Classic", (104, 355, 134, 381), "below"),
     Key(19019, "AutoMakeup", (207, 316, 237, 342), "below-left"),
-    Key(19020, "LnkHighCut", (311, 238, 341, 264), "above"),
-    Key(19021, "LnkLowCut", (311, 278, 341, 304), "above"),
+    Key(19020, "LnkHighCut", (311, 238, 341, 264), "above", size=7.5, dx=4),
+    Key(19021, "LnkLowCut", (311, 278, 341, 304), "above", size=7.5, dx=4),
     Key(19026, "S.C.Monit", (311, 159, 341, 185), "above"),
     Key(19027, "S.C.Ext", (227, 159, 257, 185), "below"),
     Key(19013, "LowSCF", (242, 147, 262, 163), "above", symbol="shelf-low"),
