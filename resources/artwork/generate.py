@@ -5,6 +5,7 @@
   presetbar_bitmaps.cpp                     the preset bar's, shared by both
   png/<product>/<identifier>.png            the same PNGs, for review
   contact-sheet.png                         previews of all four pages and every bitmap
+  preview-<product>-<page>.png              each page put together from the bitmaps
 
 usage: generate.py OUTDIR
 
@@ -114,7 +115,10 @@ def main(argv):
             write_if_changed(os.path.join(folder, "%d.png" % ident), data)
         write_if_changed(os.path.join(out, "%s_bitmaps.cpp" % key), embed.cpp(key, encoded))
 
-    contact = sheet.contact_sheet(PRODUCTS, built, shared)
+    pages_shown = sheet.previews(PRODUCTS, built, shared)
+    for stem, _title, surface in pages_shown:
+        write_if_changed(os.path.join(out, stem + ".png"), png_bytes(surface))
+    contact = sheet.contact_sheet(PRODUCTS, built, shared, pages_shown)
     write_if_changed(os.path.join(out, "contact-sheet.png"), png_bytes(contact))
     return 0
 

@@ -157,14 +157,20 @@ def _tile(surface, count, max_w):
     return cols, rows, cols * (w + 4) - 4, rows * (h + 4) - 4
 
 
-def contact_sheet(products, built, shared):
-    previews = []
+def previews(products, built, shared):
+    """[(file stem, title, surface)] of both pages of both editors."""
+    out = []
     for key, product in products:
         bitmaps, surfaces = built[key]
-        previews.append((product.NAME + " - main page",
-                         preview_main(product, bitmaps, shared, surfaces)))
-        previews.append((product.NAME + " - settings page",
-                         preview_settings(product, bitmaps, shared, surfaces)))
+        out.append(("preview-%s-main" % key, product.NAME + " - main page",
+                    preview_main(product, bitmaps, shared, surfaces)))
+        out.append(("preview-%s-settings" % key, product.NAME + " - settings page",
+                    preview_settings(product, bitmaps, shared, surfaces)))
+    return out
+
+
+def contact_sheet(products, built, shared, pages):
+    previews = [(title, surface) for _stem, title, surface in pages]
     groups = [(product.NAME, built[key][0]) for key, product in products]
     groups.append(("Preset bar (both products)", shared))
 
