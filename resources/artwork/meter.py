@@ -25,7 +25,7 @@ READOUT_1 = (84, 53, 134, 63)
 READOUT_2 = (10, 53, 60, 63)
 
 SCALE_R = 64.0       # radius of the scale's base line
-LABEL_R = 74.5
+LABEL_R = 76.0
 
 MAJOR_DB = [-20, -10, -7, -5, -3, -2, -1, 0, 1, 2, 3]
 MINOR_DB = [-15, -6, -4, -2.5, -1.5, -0.5, 0.5, 1.5, 2.5]
@@ -135,21 +135,26 @@ def cover(below):
     cr.set_source(g)
     cr.rectangle(0, 0, FACE_W, 4)
     cr.fill()
-    # Pivot housing: a low dome rising from the rim.
-    dome = cairo.RadialGradient(px - 4, py - 6, 1, px, py, 16)
-    dome.add_color_stop_rgb(0, 0.33, 0.31, 0.29)
-    dome.add_color_stop_rgb(1, 0.10, 0.095, 0.09)
+    # Pivot housing: a low dome rising from the rim, lit from above.
+    r = 12.0
+    dome = cairo.LinearGradient(0, py + 2 - r, 0, COVER_H)
+    dome.add_color_stop_rgb(0, 0.30, 0.285, 0.265)
+    dome.add_color_stop_rgb(1, 0.08, 0.076, 0.072)
     cr.set_source(dome)
-    cr.arc(px, py + 2, 15, math.pi, 2 * math.pi)
-    cr.line_to(px + 15, COVER_H)
-    cr.line_to(px - 15, COVER_H)
+    cr.arc(px, py + 2, r, math.pi, 2 * math.pi)
+    cr.line_to(px + r, COVER_H)
+    cr.line_to(px - r, COVER_H)
     cr.close_path()
     cr.fill()
+    paint.rgb(cr, (1, 1, 1), 0.18)
+    cr.set_line_width(0.8)
+    cr.arc(px, py + 2, r - 0.6, math.pi * 1.15, math.pi * 1.85)
+    cr.stroke()
     paint.rgb(cr, (1, 1, 1), 0.12)
     cr.set_line_width(1.0)
     cr.move_to(0, 4.5)
-    cr.line_to(px - 14, 4.5)
-    cr.move_to(px + 14, 4.5)
+    cr.line_to(px - 12, 4.5)
+    cr.move_to(px + 12, 4.5)
     cr.line_to(FACE_W, 4.5)
     cr.stroke()
     return s
