@@ -5,6 +5,7 @@ import layout
 import meter
 import paint
 import presetbar
+import scales
 
 METERS = (  # face rectangle, face, cover, lamp identifiers, channel letter
     ((49, 34, 195, 104), 19028, 19029, 19030, "L"),
@@ -120,7 +121,6 @@ def settings_page(product):
 
 
 def settings_knob():
-    import scales
     return layout.Knob(19036, "", (0, 0, 38, 37), 51, scales.settings())
 
 
@@ -178,7 +178,7 @@ def build(product):
         out[lamp_id] = (meter.over_lamp(f), 3)
 
     # One strip serves all five settings knobs.
-    name, _note, rect, _display = product.SETTINGS_KNOBS[0]
+    _name, _note, rect, _display = product.SETTINGS_KNOBS[0]
     knob = settings_knob()
     knob.rect = rect
     out[19036] = (_settings_strip(knob, settings), 51)
