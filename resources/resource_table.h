@@ -21,7 +21,8 @@ std::span<const ResourceEntry> productResources();
 std::span<const ResourceEntry> presetBarResources();
 
 // Deliberately not constexpr: reached while checking a table, it turns a
-// missing, extra or mis-sized bitmap into a compile error that names its id.
+// missing, extra or mis-sized bitmap into a compile error. (The generator
+// names the bitmap in plain words before the compiler gets there.)
 void bitmapMissingOrMisSized(int id);
 
 // True when `entries` holds exactly the bitmaps of `required`, each with the
