@@ -72,6 +72,9 @@ def decorate(cr):
     """Section captions of the main page, printed before the controls."""
     paint.caption(cr, "Compressor", 46, 141, "l")
     paint.caption(cr, "Side chain", 330, 141, "c")
+    # An engraved rule between the compressor and its side chain.
+    paint.hairline(cr, 240.5, 204, 240.5, 296, (0, 0, 0), 0.55)
+    paint.hairline(cr, 241.5, 204, 241.5, 296, (1, 1, 1), 0.06)
 
 
 # Settings page: the five meter-setting knobs, tag 36 to 40.
