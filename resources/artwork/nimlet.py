@@ -10,6 +10,7 @@ NAME = "Orv Nimlet"
 TAGLINE = "compact stereo compressor"
 FRAME = (450, 378)
 PAGE_HEIGHT = 360
+PRESET_BAR_TOP = 362           # top of the preset bar's controls
 FIELDS_SIZE = (450, 361)       # bitmap 19001
 SETTINGS_SIZE = (450, 360)     # bitmap 19035
 SETTINGS_SHIFT = -41           # the settings page's controls, relative to Valdris

@@ -52,6 +52,8 @@ def main_page(product):
     for key in product.KEYS:
         key.print_on(cr)
     layout.page_switch_plate(cr, product.PAGE_SWITCH, "METER SETTINGS  \u25b8")
+    # The samples display shows the page from x = 167 to 212 (its offset), so
+    # the window reaches past its right edge.
     l, t, r, b = product.LATENCY
     layout.latency_window(cr, (l - 3, t - 2, r + 8, b + 2))
     paint.text(cr, "Latency", l - 7, (t + b) / 2, 8.5, paint.PRINT, "r")
@@ -152,9 +154,8 @@ def frame_background(product, page):
     cr.set_source_surface(page, 0, 0)
     cr.paint()
     top = product.PAGE_HEIGHT
-    controls_top = 444 if product.PAGE_HEIGHT == 444 else top + 2
-    presetbar.draw_strip(cr, top, h - top, controls_top)
-    return s, controls_top
+    presetbar.draw_strip(cr, top, h - top, product.PRESET_BAR_TOP)
+    return s, product.PRESET_BAR_TOP
 
 
 def build(product):

@@ -8,6 +8,7 @@ NAME = "Orv Valdris"
 TAGLINE = "stereo mastering compressor"
 FRAME = (450, 460)
 PAGE_HEIGHT = 444
+PRESET_BAR_TOP = 444           # top of the preset bar's controls
 FIELDS_SIZE = (450, 445)       # bitmap 19001
 SETTINGS_SIZE = (450, 445)     # bitmap 19035
 SETTINGS_SHIFT = 0             # the settings page's controls, relative to Valdris
