@@ -79,8 +79,10 @@ class Knob:
 
 class Key:
     """Two-image push key, off above and on below. `label` is where the
-    parameter name goes: "above", "below", "left", "right" of the key on the
-    panel, or "cap" to print it on the key itself (large keys)."""
+    parameter name goes: "above", "below" (centred), "below-left" (starting at
+    the key's left edge), "left" or "right" of the key on the panel, or "cap"
+    to print it on the key itself (large keys). `dx` moves a label sideways
+    where a value field would cover part of it."""
 
     def __init__(self, ident, name, rect, label="below", lamp=paint.AMBER,
                  dim=paint.AMBER_DIM, symbol=None, cap_text=None, size=8.5, dx=0):
