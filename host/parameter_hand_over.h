@@ -20,6 +20,8 @@ namespace orv {
 template <int N>
 class ParameterHandOver {
   static_assert(N > 0 && N <= 64, "one bit per index");
+  // A lock inside an atomic would reach the audio thread (32-bit builds too).
+  static_assert(std::atomic<float>::is_always_lock_free && std::atomic<uint64_t>::is_always_lock_free);
 
  public:
   ParameterHandOver() noexcept {
