@@ -126,5 +126,36 @@ TEST(Threads, NoChangeIsLostWhileProcessing) {
                      << first;
 }
 
+// The editor reads the meter feed while the audio thread processes: every
+// snapshot is one call's values whole. In output mode a hold is never below
+// its level within one call's values, so a snapshot mixing two calls would
+// show through.
+TEST(Threads, MeterFeedIsReadWhole) {
+  auto v = makeValdris(Mode::plain, {{p::kMeters, 1.0f}, {p::kPpmReturn, 0.0f}});
+  constexpr int kFrames = 64;
+  std::vector<float> in(kFrames), outL(kFrames), outR(kFrames);
+  float* ins[4] = {in.data(), in.data(), in.data(), in.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    for (int call = 0; !stop.load(std::memory_order_relaxed); ++call) {
+      // Loud and quiet calls in turn keep levels and holds moving.
+      const float level = (call / 8) % 2 ? 0.9f : 0.05f;
+      for (int i = 0; i < kFrames; ++i) in[i] = (i % 2 ? level : -level);
+      v->processReplacing(ins, outs, kFrames);
+    }
+  });
+  int torn = 0, reads = 0;
+  for (; reads < 200000; ++reads) {
+    const orv::valdris::MeterFeed f = v->getMeterFeed();
+    for (int ch = 0; ch < 2; ++ch) {
+      if (!(f.vuHold[ch] >= f.vuLevel[ch] && f.ppmHold[ch] >= f.ppmLevel[ch] && f.vuHoldAge[ch] >= 0)) ++torn;
+    }
+  }
+  stop = true;
+  audio.join();
+  EXPECT_EQ(torn, 0) << "of " << reads << " snapshots";
+}
+
 }  // namespace
 }  // namespace engine_test
