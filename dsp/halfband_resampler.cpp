@@ -1,5 +1,7 @@
 #include "dsp/halfband_resampler.h"
 
+#include "dsp/cpu_clones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -40,7 +42,7 @@ inline void symmetricGroup(const double* src, const double* taps, double* acc) n
   for (int v = 0; v < kVectors; ++v) std::memcpy(acc + 4 * v, &s[v], sizeof s[v]);
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default")))
+ORV_CPU_CLONES
 void addSymmetricTaps(const double* src, const double* taps, double* acc, int count) noexcept {
   int i = 0;
   for (; i + 16 <= count; i += 16) symmetricGroup<4>(src + i, taps, acc + i);

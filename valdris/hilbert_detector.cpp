@@ -1,5 +1,7 @@
 #include "valdris/hilbert_detector.h"
 
+#include "dsp/cpu_clones.h"
+
 #include <numbers>
 
 namespace orv::valdris {
@@ -38,7 +40,7 @@ inline void addTaps(Lanes& left, Lanes& right, const double* h, const double* fL
 // This file is built with fused multiply-adds allowed: on CPUs that have
 // them (chosen at run time) each tap is one fused operation, which rounds the
 // sum slightly differently; nothing outside this sum may fuse.
-__attribute__((target_clones("arch=x86-64-v3", "default")))
+ORV_CPU_CLONES
 StereoSums hilbertSums(const double* h, const double* fL, const double* bL, const double* fR, const double* bR,
                        int n) noexcept {
   Lanes l0 = {}, l1 = {}, l2 = {}, l3 = {}, r0 = {}, r1 = {}, r2 = {}, r3 = {};
@@ -91,7 +93,7 @@ inline void batch(const double* h, const double* fL, const double* bL, const dou
 
 // Load-bound: the coefficients are read once for all outputs, and the
 // history each output reads again is already in the first-level cache.
-__attribute__((target_clones("arch=x86-64-v3", "default")))
+ORV_CPU_CLONES
 void hilbertSumsBatch(const double* h, const double* fL, const double* bL, const double* fR, const double* bR,
                       int n, int count, StereoSums* out) noexcept {
   switch (count) {
@@ -126,7 +128,7 @@ inline void folded(const double* g, const double* xL, const double* xR, StereoSu
 }
 }  // namespace
 
-__attribute__((target_clones("arch=x86-64-v3", "default")))
+ORV_CPU_CLONES
 void foldedSumsBatch(const double* g, const double* xL, const double* xR, int count, StereoSums* out) noexcept {
   switch (count) {
     case 4: folded<4>(g, xL, xR, out); break;

@@ -525,6 +525,27 @@ TEST_F(RegistryTest, FailedWriteKeepsOldValueAndCleansUp) {
   EXPECT_EQ(names, (std::vector<std::string>{"DefaultBank.value", "DefaultPreset.value"}));
 }
 
+// A writer killed between writing its temporary file and renaming it leaves
+// the file behind; the next write to the key removes it once it is over a
+// minute old, and leaves younger ones (another writer may still be at work).
+TEST_F(RegistryTest, WritesRemoveTemporariesLeftByKilledWriters) {
+  auto key = RegistryKey::create(kMeterKey);
+  ASSERT_TRUE(key);
+  const fs::path stale = meterFolder() / ".tmp-Ab12Cd", fresh = meterFolder() / ".tmp-Ef34Gh";
+  writeFile(stale, pattern(20, 1));
+  writeFile(fresh, pattern(20, 2));
+  const timespec twoMinutesAgo[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), twoMinutesAgo, 0), 0);
+  EXPECT_EQ(valueOf(RegistryKey::open(kMeterKey), "vuintegration", RegType::binary), std::nullopt);
+  EXPECT_TRUE(fs::exists(stale)) << "reading leaves the folder alone";
+
+  const float v = 0.25f;
+  ASSERT_TRUE(key.set("vuintegration", RegType::binary, &v, sizeof v));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh));
+  EXPECT_EQ(valueOf(key, "vuintegration", RegType::binary), Bytes({0x00, 0x00, 0x80, 0x3e}));
+}
+
 TEST_F(RegistryTest, ValuesAndSubkeysNeverShareAName) {
   const uint8_t one = 1, two = 2;
   auto parent = RegistryKey::create("SOFTWARE");
