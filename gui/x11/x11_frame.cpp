@@ -1,0 +1,317 @@
+#include "gui/x11/x11_frame.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <cairo-xlib.h>
+#include <cairo.h>
+
+#include <cstdlib>
+
+#include "gui/cairo/cairo_draw_context.h"
+#include "gui/frame.h"
+#include "platform/clock.h"
+
+namespace orv {
+
+namespace x11 {
+
+namespace {
+
+uint64_t errors = 0;
+
+int countError(Display*, XErrorEvent*) {
+  ++errors;
+  return 0;
+}
+
+// Routes X errors to our counter while a call on our connection runs, so a
+// host's handler (which may abort) never sees them; then puts the host's back.
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* display) : display(display), previous(XSetErrorHandler(countError)) {}
+  ~ErrorTrap() {
+    XSync(display, False);
+    XSetErrorHandler(previous);
+  }
+  ErrorTrap(const ErrorTrap&) = delete;
+  ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+ private:
+  Display* display;
+  int (*previous)(Display*, XErrorEvent*);
+};
+
+// Double-clicks: the same button again within this time and distance.
+constexpr uint32_t kDoubleClickMs = 400;
+constexpr int kDoubleClickPixels = 4;
+
+int32_t modifiers(unsigned int state) {
+  int32_t m = 0;
+  if (state & ShiftMask) m |= kShift;
+  if (state & ControlMask) m |= kControl;
+  if (state & Mod1Mask) m |= kAlt;
+  return m;
+}
+
+int32_t heldButtons(unsigned int state) {
+  int32_t b = 0;
+  if (state & Button1Mask) b |= kLButton;
+  if (state & Button2Mask) b |= kMButton;
+  if (state & Button3Mask) b |= kRButton;
+  return b;
+}
+
+int32_t buttonBit(unsigned int button) {
+  switch (button) {
+    case Button1: return kLButton;
+    case Button2: return kMButton;
+    case Button3: return kRButton;
+    default: return 0;
+  }
+}
+
+// An X key event as the host would send it with effEditKeyDown.
+vst::VstKeyCode keyCode(XKeyEvent& event) {
+  char text[8] = {};
+  KeySym sym = NoSymbol;
+  const int n = XLookupString(&event, text, sizeof text - 1, &sym, nullptr);
+  vst::VstKeyCode key{};
+  if (event.state & ShiftMask) key.modifier |= MODIFIER_SHIFT;
+  if (event.state & Mod1Mask) key.modifier |= MODIFIER_ALTERNATE;
+  if (event.state & ControlMask) key.modifier |= MODIFIER_CONTROL;
+  switch (sym) {
+    case XK_BackSpace: key.virt = VKEY_BACK; break;
+    case XK_Tab: key.virt = VKEY_TAB; break;
+    case XK_Return: key.virt = VKEY_RETURN; break;
+    case XK_KP_Enter: key.virt = VKEY_ENTER; break;
+    case XK_Escape: key.virt = VKEY_ESCAPE; break;
+    case XK_space: key.virt = VKEY_SPACE; key.character = ' '; break;
+    case XK_End: case XK_KP_End: key.virt = VKEY_END; break;
+    case XK_Home: case XK_KP_Home: key.virt = VKEY_HOME; break;
+    case XK_Left: case XK_KP_Left: key.virt = VKEY_LEFT; break;
+    case XK_Up: case XK_KP_Up: key.virt = VKEY_UP; break;
+    case XK_Right: case XK_KP_Right: key.virt = VKEY_RIGHT; break;
+    case XK_Down: case XK_KP_Down: key.virt = VKEY_DOWN; break;
+    case XK_Page_Up: key.virt = VKEY_PAGEUP; break;
+    case XK_Page_Down: key.virt = VKEY_PAGEDOWN; break;
+    case XK_Insert: key.virt = VKEY_INSERT; break;
+    case XK_Delete: case XK_KP_Delete: key.virt = VKEY_DELETE; break;
+    default:
+      // Latin-1 keysyms are their code points; others give what XLookupString wrote.
+      if (sym >= 0x20 && sym <= 0xff) key.character = static_cast<int32_t>(sym);
+      else if (n == 1) key.character = static_cast<unsigned char>(text[0]);
+      break;
+  }
+  return key;
+}
+
+class X11Frame : public IPlatformFrame {
+ public:
+  X11Frame(CFrame* frame, Display* display, Window window, Visual* visual)
+      : frame(frame), display(display), window(window),
+        width(static_cast<int>(frame->getWidth())), height(static_cast<int>(frame->getHeight())) {
+    windowSurface = cairo_xlib_surface_create(display, window, visual, width, height);
+    backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  }
+
+  ~X11Frame() override {
+    cairo_surface_destroy(backBuffer);
+    cairo_surface_finish(windowSurface);
+    cairo_surface_destroy(windowSurface);
+    {
+      ErrorTrap trap(display);
+      XDestroyWindow(display, window);
+    }
+    XCloseDisplay(display);
+  }
+  X11Frame(const X11Frame&) = delete;
+  X11Frame& operator=(const X11Frame&) = delete;
+
+  bool ok() const {
+    return cairo_surface_status(windowSurface) == CAIRO_STATUS_SUCCESS &&
+           cairo_surface_status(backBuffer) == CAIRO_STATUS_SUCCESS;
+  }
+
+  uintptr_t getNativeHandle() const override { return window; }
+
+  void pumpEvents() override {
+    ErrorTrap trap(display);
+    // XPending reads what has arrived without waiting.
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      handle(event);
+    }
+    if (!exposed.isEmpty()) {
+      present({exposed});
+      exposed = CRect();
+    }
+  }
+
+  void drawRects(const std::vector<CRect>& rects) override {
+    cairo_t* cr = cairo_create(backBuffer);
+    {
+      cairo_backend::CairoDrawContext context(cr, frame->getViewSize());
+      for (const CRect& r : rects) {
+        context.setOffset(CPoint{});
+        context.setClipRect(r);
+        frame->platformDrawRect(&context, r);
+      }
+    }
+    cairo_destroy(cr);
+    ErrorTrap trap(display);
+    present(rects);
+  }
+
+  void takeKeyboardFocus() override {
+    ErrorTrap trap(display);
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+  }
+
+ private:
+  // Copies rectangles of the back buffer to the window.
+  void present(const std::vector<CRect>& rects) {
+    cairo_surface_flush(backBuffer);
+    cairo_t* cr = cairo_create(windowSurface);
+    for (const CRect& r : rects) cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, backBuffer, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(windowSurface);
+    XFlush(display);
+  }
+
+  void handle(XEvent& event) {
+    switch (event.type) {
+      case Expose:
+        // The back buffer holds the picture: only copy it again.
+        exposed.unite(CRect(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                            event.xexpose.y + event.xexpose.height));
+        break;
+      case ButtonPress: {
+        const XButtonEvent& b = event.xbutton;
+        const CPoint where(b.x, b.y);
+        const int32_t mods = modifiers(b.state);
+        if (b.button == Button4 || b.button == Button5) {
+          frame->platformOnWheel(where, b.button == Button4 ? 1.0f : -1.0f, CButtonState(heldButtons(b.state) | mods));
+          break;
+        }
+        const int32_t bit = buttonBit(b.button);
+        if (!bit) break;
+        int32_t state = heldButtons(b.state) | bit | mods;
+        const uint32_t now = static_cast<uint32_t>(b.time);
+        if (bit == lastButton && now - lastPressTime < kDoubleClickMs && std::abs(b.x - lastPressX) <= kDoubleClickPixels &&
+            std::abs(b.y - lastPressY) <= kDoubleClickPixels) {
+          state |= kDoubleClick;
+          lastButton = 0;  // a third press starts anew
+        } else {
+          lastButton = bit;
+        }
+        lastPressTime = now;
+        lastPressX = b.x;
+        lastPressY = b.y;
+        frame->platformOnMouseDown(where, CButtonState(state));
+        break;
+      }
+      case ButtonRelease: {
+        const XButtonEvent& b = event.xbutton;
+        const int32_t bit = buttonBit(b.button);
+        if (!bit) break;
+        // The state is from before the release: the released button is no longer held.
+        frame->platformOnMouseUp(CPoint(b.x, b.y), CButtonState((heldButtons(b.state) & ~bit) | modifiers(b.state)));
+        break;
+      }
+      case MotionNotify: {
+        // Only the latest position matters.
+        while (XCheckTypedWindowEvent(display, window, MotionNotify, &event)) {}
+        const XMotionEvent& m = event.xmotion;
+        frame->platformOnMouseMoved(CPoint(m.x, m.y), CButtonState(heldButtons(m.state) | modifiers(m.state)));
+        break;
+      }
+      case EnterNotify:
+        frame->platformOnMouseMoved(CPoint(event.xcrossing.x, event.xcrossing.y),
+                                    CButtonState(heldButtons(event.xcrossing.state) | modifiers(event.xcrossing.state)));
+        break;
+      case LeaveNotify:
+        frame->platformOnMouseExited(CPoint(event.xcrossing.x, event.xcrossing.y));
+        break;
+      case KeyPress:
+        frame->platformOnKeyDown(keyCode(event.xkey));
+        break;
+      case KeyRelease:
+        frame->platformOnKeyUp(keyCode(event.xkey));
+        break;
+      case FocusOut:
+        if (event.xfocus.mode == NotifyNormal) frame->platformOnFocusLost();
+        break;
+      default:
+        break;
+    }
+  }
+
+  CFrame* frame;
+  Display* display;
+  Window window;
+  int width, height;
+  cairo_surface_t* windowSurface = nullptr;
+  cairo_surface_t* backBuffer = nullptr;
+  CRect exposed;
+  int32_t lastButton = 0;
+  uint32_t lastPressTime = 0;
+  int lastPressX = 0, lastPressY = 0;
+};
+
+}  // namespace
+
+uint64_t errorCount() { return errors; }
+
+std::unique_ptr<IPlatformFrame> createFrame(CFrame* frame, void* parent) {
+  const Window parentWindow = static_cast<Window>(reinterpret_cast<uintptr_t>(parent));
+  if (parentWindow == 0 || frame->getWidth() < 1 || frame->getHeight() < 1) return nullptr;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return nullptr;
+  const uint64_t errorsBefore = errors;
+  Window window = 0;
+  Visual* visual = nullptr;
+  {
+    ErrorTrap trap(display);
+    XWindowAttributes parentAttributes;
+    if (XGetWindowAttributes(display, parentWindow, &parentAttributes)) {
+      XSetWindowAttributes attributes{};
+      // No background: the window shows only what we copy into it, without flicker.
+      attributes.background_pixmap = None;
+      attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                              EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask | FocusChangeMask;
+      window = XCreateWindow(display, parentWindow, 0, 0, static_cast<unsigned>(frame->getWidth()),
+                             static_cast<unsigned>(frame->getHeight()), 0, CopyFromParent, InputOutput,
+                             CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+      visual = parentAttributes.visual;
+    }
+  }
+  if (errors != errorsBefore || window == 0) {
+    if (window != 0) {
+      ErrorTrap trap(display);
+      XDestroyWindow(display, window);
+    }
+    XCloseDisplay(display);
+    return nullptr;
+  }
+  auto result = std::make_unique<X11Frame>(frame, display, window, visual);
+  if (!result->ok()) return nullptr;
+  {
+    ErrorTrap trap(display);
+    XMapWindow(display, window);
+  }
+  return result;
+}
+
+}  // namespace x11
+
+std::unique_ptr<IPlatformFrame> createDefaultPlatformFrame(CFrame* frame, void* parent) {
+  return x11::createFrame(frame, parent);
+}
+
+}  // namespace orv
