@@ -272,7 +272,7 @@ bool COptionMenu::popup() {
   CCoord widest = 0;
   for (auto& item : entries) widest = std::max(widest, CDrawContext::measureString(*font, item->getTitle()));
   const CCoord rowHeight = std::ceil(font->getSize()) + 5;
-  const CCoord columnWidth = std::ceil(widest) + 16 + 10;
+  const CCoord columnWidth = std::max(std::ceil(widest) + 16 + 10, std::max(CCoord{48}, getWidth()));
   const int32_t perColumn = std::min(nbItemsPerColumn, getNbEntries());
   const int32_t columns = (getNbEntries() + perColumn - 1) / perColumn;
   const CCoord w = columns * columnWidth + 2, h = perColumn * rowHeight + 2;

@@ -245,7 +245,11 @@ class X11Frame : public IPlatformFrame {
         frame->platformOnKeyUp(keyCode(event.xkey));
         break;
       case FocusOut:
-        if (event.xfocus.mode == NotifyNormal) frame->platformOnFocusLost();
+        // Only a real move of the focus elsewhere ends an edit; taking the
+        // focus ourselves reports a pointer-focus change we must ignore.
+        if (event.xfocus.mode == NotifyNormal && event.xfocus.detail != NotifyPointer &&
+            event.xfocus.detail != NotifyInferior)
+          frame->platformOnFocusLost();
         break;
       default:
         break;
