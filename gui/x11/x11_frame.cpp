@@ -6,6 +6,7 @@
 #include <cairo-xlib.h>
 #include <cairo.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "gui/cairo/cairo_draw_context.h"
@@ -111,16 +112,45 @@ class X11Frame : public IPlatformFrame {
   X11Frame(CFrame* frame, Display* display, Window window, Visual* visual)
       : frame(frame), display(display), window(window),
         width(static_cast<int>(frame->getWidth())), height(static_cast<int>(frame->getHeight())) {
-    windowSurface = cairo_xlib_surface_create(display, window, visual, width, height);
     backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    // On the usual 24-bit true-colour visuals the back buffer's pixels are the
+    // window's: copy them with XPutImage. Other visuals go through cairo's X surface.
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes) && attributes.depth == 24 && visual->red_mask == 0xff0000 &&
+        visual->green_mask == 0xff00 && visual->blue_mask == 0xff &&
+        cairo_surface_status(backBuffer) == CAIRO_STATUS_SUCCESS) {
+      image = XCreateImage(display, visual, 24, ZPixmap, 0, reinterpret_cast<char*>(cairo_image_surface_get_data(backBuffer)),
+                           static_cast<unsigned>(width), static_cast<unsigned>(height), 32,
+                           cairo_image_surface_get_stride(backBuffer));
+      if (image) {
+        image->byte_order = LSBFirst;  // cairo's ARGB words in memory on this machine
+        image->bitmap_bit_order = LSBFirst;
+        XInitImage(image);
+        gc = XCreateGC(display, window, 0, nullptr);
+      }
+    }
+    if (!image) windowSurface = cairo_xlib_surface_create(display, window, visual, width, height);
   }
 
   ~X11Frame() override {
+    if (image) {
+      image->data = nullptr;  // the back buffer's pixels: cairo frees them
+      XDestroyImage(image);
+    }
     cairo_surface_destroy(backBuffer);
-    cairo_surface_finish(windowSurface);
-    cairo_surface_destroy(windowSurface);
+    if (windowSurface) {
+      // Finish cairo's state for this connection before it closes.
+      cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(windowSurface));
+      cairo_surface_finish(windowSurface);
+      cairo_surface_destroy(windowSurface);
+      if (device) {
+        cairo_device_finish(device);
+        cairo_device_destroy(device);
+      }
+    }
     {
       ErrorTrap trap(display);
+      if (gc) XFreeGC(display, gc);
       XDestroyWindow(display, window);
     }
     XCloseDisplay(display);
@@ -129,7 +159,7 @@ class X11Frame : public IPlatformFrame {
   X11Frame& operator=(const X11Frame&) = delete;
 
   bool ok() const {
-    return cairo_surface_status(windowSurface) == CAIRO_STATUS_SUCCESS &&
+    return (image || cairo_surface_status(windowSurface) == CAIRO_STATUS_SUCCESS) &&
            cairo_surface_status(backBuffer) == CAIRO_STATUS_SUCCESS;
   }
 
@@ -173,12 +203,24 @@ class X11Frame : public IPlatformFrame {
   // Copies rectangles of the back buffer to the window.
   void present(const std::vector<CRect>& rects) {
     cairo_surface_flush(backBuffer);
+    if (image) {
+      for (const CRect& r : rects) {
+        CRect b = r;
+        b.bound(CRect(0, 0, width, height));
+        const int x = static_cast<int>(b.left), y = static_cast<int>(b.top);
+        const int w = static_cast<int>(std::ceil(b.right)) - x, h = static_cast<int>(std::ceil(b.bottom)) - y;
+        if (w > 0 && h > 0) XPutImage(display, window, gc, image, x, y, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h));
+      }
+      XFlush(display);
+      return;
+    }
     cairo_t* cr = cairo_create(windowSurface);
-    for (const CRect& r : rects) cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
-    cairo_clip(cr);
-    cairo_set_source_surface(cr, backBuffer, 0, 0);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr);
+    for (const CRect& r : rects) {
+      cairo_rectangle(cr, r.left, r.top, r.getWidth(), r.getHeight());
+      cairo_set_source_surface(cr, backBuffer, 0, 0);
+      cairo_fill(cr);
+    }
     cairo_destroy(cr);
     cairo_surface_flush(windowSurface);
     XFlush(display);
@@ -260,8 +302,10 @@ class X11Frame : public IPlatformFrame {
   Display* display;
   Window window;
   int width, height;
-  cairo_surface_t* windowSurface = nullptr;
+  cairo_surface_t* windowSurface = nullptr;  // other visuals only
   cairo_surface_t* backBuffer = nullptr;
+  XImage* image = nullptr;  // the back buffer's pixels as the window's
+  GC gc = nullptr;
   CRect exposed;
   int32_t lastButton = 0;
   uint32_t lastPressTime = 0;

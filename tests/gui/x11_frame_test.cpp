@@ -26,8 +26,15 @@ int countTestError(Display*, XErrorEvent*) {
 
 class X11FrameTest : public ::testing::Test {
  protected:
+  // One connection for the whole suite: an X server may reset when its last
+  // client goes, and would refuse the next test for a moment.
+  static void SetUpTestSuite() { display = XOpenDisplay(nullptr); }
+  static void TearDownTestSuite() {
+    if (display) XCloseDisplay(display);
+    display = nullptr;
+  }
+
   void SetUp() override {
-    display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "no X server: run under xvfb-run";
     XSetErrorHandler(countTestError);
     testErrors = 0;
@@ -47,9 +54,8 @@ class X11FrameTest : public ::testing::Test {
   }
   void TearDown() override {
     if (frame) frame->close();
-    XDestroyWindow(display, parent);
-    XSync(display, False);
-    XCloseDisplay(display);
+    if (parent) XDestroyWindow(display, parent);
+    if (display) XSync(display, False);
   }
 
   Window child() const { return static_cast<Window>(frame->getPlatformFrame()->getNativeHandle()); }
@@ -84,7 +90,7 @@ class X11FrameTest : public ::testing::Test {
     XSync(display, False);
   }
 
-  Display* display = nullptr;
+  static inline Display* display = nullptr;
   Window parent = 0;
   test::RecordingEditor editor;
   test::RecordingListener listener;
