@@ -2,11 +2,21 @@
 
 namespace orv {
 
-// Never released: every editor of the process shares them.
-const CFontRef kNormalFontVerySmall = new CFontDesc("Arial", 9);
-const CFontRef kNormalFontSmall = new CFontDesc("Arial", 11);
-const CFontRef kNormalFont = new CFontDesc("Arial", 12);
-const CFontRef kNormalFontBig = new CFontDesc("Arial", 12, kBoldFace);
-const CFontRef kSystemFont = new CFontDesc("Arial", 12);
+namespace {
+
+// Static, never released: every editor of the module shares them, and a
+// module that is unloaded leaves nothing behind.
+CFontDesc fontVerySmall("Arial", 9);
+CFontDesc fontSmall("Arial", 11);
+CFontDesc fontNormal("Arial", 12);
+CFontDesc fontBig("Arial", 12, kBoldFace);
+
+}  // namespace
+
+const CFontRef kNormalFontVerySmall = &fontVerySmall;
+const CFontRef kNormalFontSmall = &fontSmall;
+const CFontRef kNormalFont = &fontNormal;
+const CFontRef kNormalFontBig = &fontBig;
+const CFontRef kSystemFont = &fontNormal;
 
 }  // namespace orv

@@ -44,6 +44,7 @@ CFrame::CFrame(const CRect& size, void* parent, VSTGUIEditorInterface* editor) :
 }
 
 CFrame::~CFrame() {
+  focusView = nullptr;
   // Children go while this is still a frame, so they can find it.
   CViewContainer::removeAll(true);
 }
@@ -69,8 +70,10 @@ bool CFrame::open(void* parent) {
 }
 
 void CFrame::close() {
+  // An unfinished text edit is dropped, not committed: the editor is on its
+  // way out and must not hear of changes now.
   modalView = nullptr;
-  setFocusView(nullptr);
+  focusView = nullptr;
   mouseOverView = nullptr;
   removeAll(true);
   platform.reset();

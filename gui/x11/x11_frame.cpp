@@ -267,8 +267,9 @@ class X11Frame : public IPlatformFrame {
         break;
       }
       case MotionNotify: {
-        // Only the latest position matters.
-        while (XCheckTypedWindowEvent(display, window, MotionNotify, &event)) {}
+        // Of motions in a row only the last matters; never skip past a press or release.
+        XEvent next;
+        while (XPending(display) > 0 && (XPeekEvent(display, &next), next.type == MotionNotify)) XNextEvent(display, &event);
         const XMotionEvent& m = event.xmotion;
         frame->platformOnMouseMoved(CPoint(m.x, m.y), CButtonState(heldButtons(m.state) | modifiers(m.state)));
         break;

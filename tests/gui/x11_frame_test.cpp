@@ -3,6 +3,8 @@
 // gtest and our headers first: Xlib defines None, Bool and Status as macros.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -24,7 +26,8 @@ int countTestError(Display*, XErrorEvent*) {
   return 0;
 }
 
-class X11FrameTest : public ::testing::Test {
+// The host's side: a connection and a top-level window to embed into.
+class X11Test : public ::testing::Test {
  protected:
   // One connection for the whole suite: an X server may reset when its last
   // client goes, and would refuse the next test for a moment.
@@ -48,17 +51,12 @@ class X11FrameTest : public ::testing::Test {
     do XNextEvent(display, &event);
     while (event.type != MapNotify);
     errorsBefore = x11::errorCount();
-    frame = new CFrame(CRect(0, 0, 300, 200), reinterpret_cast<void*>(parent), &editor);
-    ASSERT_TRUE(frame->isOpen());
-    frame->setBackgroundColor(MakeCColor(10, 120, 200));
   }
   void TearDown() override {
-    if (frame) frame->close();
     if (parent) XDestroyWindow(display, parent);
     if (display) XSync(display, False);
   }
 
-  Window child() const { return static_cast<Window>(frame->getPlatformFrame()->getNativeHandle()); }
   std::vector<Window> childrenOfParent() const {
     Window root = 0, up = 0, *children = nullptr;
     unsigned int n = 0;
@@ -67,11 +65,11 @@ class X11FrameTest : public ::testing::Test {
     if (children) XFree(children);
     return result;
   }
-  // Idles the frame until `done` or two seconds have passed.
-  bool idleUntil(const std::function<bool()>& done) {
+  // Calls `idle` until `done` or two seconds have passed.
+  static bool idleUntil(const std::function<void()>& idle, const std::function<bool()>& done) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (std::chrono::steady_clock::now() < end) {
-      frame->idle();
+      idle();
       if (done()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -92,10 +90,30 @@ class X11FrameTest : public ::testing::Test {
 
   static inline Display* display = nullptr;
   Window parent = 0;
+  uint64_t errorsBefore = 0;
+};
+
+class X11FrameTest : public X11Test {
+ protected:
+  void SetUp() override {
+    X11Test::SetUp();
+    if (HasFatalFailure()) return;
+    frame = new CFrame(CRect(0, 0, 300, 200), reinterpret_cast<void*>(parent), &editor);
+    ASSERT_TRUE(frame->isOpen());
+    frame->setBackgroundColor(MakeCColor(10, 120, 200));
+  }
+  void TearDown() override {
+    if (frame) frame->close();
+    X11Test::TearDown();
+  }
+  Window child() const { return static_cast<Window>(frame->getPlatformFrame()->getNativeHandle()); }
+  bool idleUntil(const std::function<bool()>& done) {
+    return X11Test::idleUntil([this] { frame->idle(); }, done);
+  }
+
   test::RecordingEditor editor;
   test::RecordingListener listener;
   CFrame* frame = nullptr;
-  uint64_t errorsBefore = 0;
 };
 
 TEST_F(X11FrameTest, OpensAsAChildOfTheHostWindowAndShowsTheDrawing) {
@@ -167,6 +185,62 @@ TEST_F(X11FrameTest, AWindowThatIsNoWindowFailsCleanly) {
   orphan->idle();
   orphan->close();
   EXPECT_EQ(testErrors, 0) << "the failed open's errors stay with our own handler";
+}
+
+// The host's view of a module with an editor: open it in the host's window,
+// idle it, drag its knob with the real pointer, close it.
+std::vector<std::pair<int32_t, int32_t>> moduleHostCalls;  // opcode, index
+
+intptr_t moduleHost(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float) {
+  if (opcode == vst::audioMasterBeginEdit || opcode == vst::audioMasterEndEdit || opcode == vst::audioMasterAutomate)
+    moduleHostCalls.emplace_back(opcode, index);
+  return opcode == vst::audioMasterVersion ? 2400 : 0;
+}
+
+TEST_F(X11Test, AModuleOpensItsEditorInTheHostWindow) {
+  void* module = dlopen(ORV_GUI_PROBE_PLUGIN, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto entry = reinterpret_cast<vst::AEffect* (*)(vst::HostCallback)>(dlsym(module, "VSTPluginMain"));
+  ASSERT_NE(entry, nullptr);
+  vst::AEffect* effect = entry(moduleHost);
+  ASSERT_NE(effect, nullptr);
+  auto dispatch = [effect](int32_t opcode, intptr_t value = 0, void* ptr = nullptr) {
+    return effect->dispatcher(effect, opcode, 0, value, ptr, 0.0f);
+  };
+  ASSERT_NE(effect->flags & vst::effFlagsHasEditor, 0);
+  vst::ERect* rect = nullptr;
+  ASSERT_EQ(dispatch(vst::effEditGetRect, 0, &rect), 1);
+  EXPECT_EQ(rect->right, 200);
+  dispatch(vst::effSetEditKnobMode, kLinearMode);
+  ASSERT_EQ(dispatch(vst::effEditOpen, 0, reinterpret_cast<void*>(parent)), 1);
+  ASSERT_EQ(childrenOfParent().size(), 1u);
+  dispatch(vst::effEditIdle);
+
+  // Drag the knob (10..60) up by 50 pixels: linear, 200 px for the range.
+  moduleHostCalls.clear();
+  const int screen = DefaultScreen(display);
+  XTestFakeMotionEvent(display, screen, 35, 55, CurrentTime);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeMotionEvent(display, screen, 35, 30, CurrentTime);
+  XTestFakeMotionEvent(display, screen, 35, 5, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
+  ASSERT_TRUE(idleUntil([&] { dispatch(vst::effEditIdle); },
+                        [] { return !moduleHostCalls.empty() && moduleHostCalls.back().first == vst::audioMasterEndEdit; }));
+  EXPECT_EQ(moduleHostCalls.front(), std::make_pair(int32_t{vst::audioMasterBeginEdit}, int32_t{0}));
+  EXPECT_NEAR(effect->getParameter(effect, 0), 0.25f + 50.0f / 200.0f, 1e-6);
+
+  dispatch(vst::effEditClose);
+  XSync(display, False);
+  EXPECT_TRUE(childrenOfParent().empty());
+  // Opened and closed again, then the instance goes with its editor.
+  ASSERT_EQ(dispatch(vst::effEditOpen, 0, reinterpret_cast<void*>(parent)), 1);
+  dispatch(vst::effEditIdle);
+  dispatch(vst::effClose);
+  XSync(display, False);
+  EXPECT_TRUE(childrenOfParent().empty()) << "closing the instance takes its window down";
+  EXPECT_EQ(testErrors, 0);
+  EXPECT_EQ(dlclose(module), 0);
 }
 
 }  // namespace
