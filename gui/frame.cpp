@@ -155,6 +155,8 @@ bool CFrame::setFocusView(CView* view) {
   if (view && focusView == view) {
     view->takeFocus();
     if (platform) platform->takeKeyboardFocus();
+  } else if (!focusView && platform) {
+    platform->releaseKeyboardFocus();
   }
   return true;
 }

@@ -22,6 +22,8 @@ class IPlatformFrame {
   virtual void drawRects(const std::vector<CRect>& rects) = 0;
   // The window should receive key events (a text field started editing).
   virtual void takeKeyboardFocus() {}
+  // The edit ended: give the keys back to the host's window if we hold them.
+  virtual void releaseKeyboardFocus() {}
   // The native window handle (an X11 Window), 0 for offscreen frames.
   virtual uintptr_t getNativeHandle() const { return 0; }
 };

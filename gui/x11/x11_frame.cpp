@@ -109,8 +109,8 @@ vst::VstKeyCode keyCode(XKeyEvent& event) {
 
 class X11Frame : public IPlatformFrame {
  public:
-  X11Frame(CFrame* frame, Display* display, Window window, Visual* visual)
-      : frame(frame), display(display), window(window),
+  X11Frame(CFrame* frame, Display* display, Window parent, Window window, Visual* visual)
+      : frame(frame), display(display), parent(parent), window(window),
         width(static_cast<int>(frame->getWidth())), height(static_cast<int>(frame->getHeight())) {
     backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     // On the usual 24-bit true-colour visuals the back buffer's pixels are the
@@ -197,6 +197,14 @@ class X11Frame : public IPlatformFrame {
   void takeKeyboardFocus() override {
     ErrorTrap trap(display);
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
+  }
+
+  void releaseKeyboardFocus() override {
+    ErrorTrap trap(display);
+    Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focused, &revert);
+    if (focused == window) XSetInputFocus(display, parent, RevertToParent, CurrentTime);
   }
 
  private:
@@ -301,6 +309,7 @@ class X11Frame : public IPlatformFrame {
 
   CFrame* frame;
   Display* display;
+  Window parent;
   Window window;
   int width, height;
   cairo_surface_t* windowSurface = nullptr;  // other visuals only
@@ -348,7 +357,7 @@ std::unique_ptr<IPlatformFrame> createFrame(CFrame* frame, void* parent) {
     XCloseDisplay(display);
     return nullptr;
   }
-  auto result = std::make_unique<X11Frame>(frame, display, window, visual);
+  auto result = std::make_unique<X11Frame>(frame, display, parentWindow, window, visual);
   if (!result->ok()) return nullptr;
   {
     ErrorTrap trap(display);

@@ -164,6 +164,11 @@ TEST_F(X11FrameTest, RealPointerAndKeyEventsReachTheControls) {
   pressKey(XK_Return);
   ASSERT_TRUE(idleUntil([&] { return !listener.texts.empty(); }));
   EXPECT_EQ(listener.texts.back(), "xa");
+  // The edit is over: the keys go back to the host's window.
+  Window focused = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focused, &revert);
+  EXPECT_EQ(focused, parent);
   EXPECT_EQ(testErrors, 0);
 }
 
