@@ -160,7 +160,9 @@ CMouseEventResult CVerticalSwitch::onMouseDown(CPoint& where, const CButtonState
 CMouseEventResult CVerticalSwitch::onMouseMoved(CPoint& where, const CButtonState& buttons) {
   if (!isEditing() || !buttons.isLeftButton()) return kMouseEventNotHandled;
   const double step = getHeight() / maxPositions;
-  setFromPosition(static_cast<int32_t>(std::floor((where.y - size.top) / step)));
+  // Dragged beyond the switch: the end position (clamped before the cast).
+  const double position = std::clamp(std::floor((where.y - size.top) / step), 0.0, maxPositions - 1.0);
+  setFromPosition(static_cast<int32_t>(position));
   return kMouseEventHandled;
 }
 

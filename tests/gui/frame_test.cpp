@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -100,6 +101,42 @@ TEST_F(FrameTest, RendersContainerAndControlsWherePlaced) {
   knob->setValue(7.0f);  // out of range: drawn clamped
   frame->idle();
   EXPECT_EQ(pixel(45, 35), kBlue);
+}
+
+TEST_F(FrameTest, TextLiesWhereItsAlignmentPutsIt) {
+  // The ink of "8.88dB" in a 100 x 20 field, white on black, at the sizes the editors use.
+  struct Case {
+    CHoriTxtAlign align;
+    CFontRef font;
+  } cases[] = {{kLeftText, kNormalFontVerySmall}, {kCenterText, kNormalFontSmall}, {kRightText, kNormalFont},
+               {kCenterText, kNormalFontVerySmall}};
+  for (const Case& c : cases) {
+    auto* display = new CParamDisplay(CRect(50, 50, 150, 70), nullptr, kNoFrame);
+    display->setStringConvert([](float, char* text) { std::snprintf(text, 256, "8.88dB"); });
+    display->setFont(c.font);
+    display->setHoriAlign(c.align);
+    frame->addView(display);
+    frame->idle();
+    int left = 1000, right = -1, top = 1000, bottom = -1;
+    for (int y = 50; y < 70; ++y)
+      for (int x = 50; x < 150; ++x)
+        if ((pixel(x, y) & 0xff) > 100) {
+          left = std::min(left, x), right = std::max(right, x);
+          top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    ASSERT_GE(right, 0) << "no text drawn";
+    const double size = c.font->getSize();
+    EXPECT_NEAR((top + bottom) / 2.0, 60, 2.0) << "vertically centred, size " << size;
+    EXPECT_NEAR(bottom - top + 1, size * 0.72, 2.0) << "digits are about 0.72 em high";
+    if (c.align == kLeftText) {
+      EXPECT_LE(left, 52);
+    } else if (c.align == kRightText) {
+      EXPECT_GE(right, 146);
+    } else {
+      EXPECT_NEAR((left + right) / 2.0, 100, 1.5);
+    }
+    frame->removeView(display);
+  }
 }
 
 TEST_F(FrameTest, PressIsCapturedByItsViewUntilRelease) {
