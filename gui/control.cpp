@@ -50,20 +50,6 @@ void CControl::setDirty(bool state) {
 
 bool CControl::isDirty() const { return oldValue != value || CView::isDirty(); }
 
-bool CControl::onWheel(const CPoint& /*where*/, float distance, const CButtonState& buttons) {
-  if (!getMouseEnabled()) return false;
-  const float step = (buttons & kShift) ? wheelInc * 0.1f : wheelInc;
-  const float before = value;
-  value = value + distance * step * getRange();
-  bounceValue();
-  if (value != before) {
-    beginEdit();
-    valueChanged();
-    endEdit();
-  }
-  return true;
-}
-
 bool CControl::isTypeOf(const char* name) const {
   return std::strcmp(name, "CControl") == 0 || CView::isTypeOf(name);
 }

@@ -36,6 +36,7 @@ class CControl : public CView {
   float getRange() const { return vmax - vmin; }
   void setDefaultValue(float v) { defaultValue = v; }
   float getDefaultValue() const { return defaultValue; }
+  // The share of the range one wheel step moves a knob.
   void setWheelInc(float v) { wheelInc = v; }
   float getWheelInc() const { return wheelInc; }
   // The value last drawn.
@@ -61,7 +62,6 @@ class CControl : public CView {
   void setBackOffset(const CPoint& p) { backOffset = p; }
   const CPoint& getBackOffset() const { return backOffset; }
 
-  bool onWheel(const CPoint& where, float distance, const CButtonState& buttons) override;
   bool isTypeOf(const char* name) const override;
 
  protected:

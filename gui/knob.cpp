@@ -126,8 +126,20 @@ CMouseEventResult CKnob::onMouseUp(CPoint& /*where*/, const CButtonState& /*butt
   return kMouseEventHandled;
 }
 
-bool CKnob::onWheel(const CPoint& where, float distance, const CButtonState& buttons) {
-  return CControl::onWheel(where, distance, buttons);
+bool CKnob::onWheel(const CPoint& /*where*/, float distance, const CButtonState& buttons) {
+  if (!getMouseEnabled()) return false;
+  // One step moves wheelInc of the range, a tenth of that with Shift.
+  const float step = (buttons & kShift) ? wheelInc * 0.1f : wheelInc;
+  const float before = value;
+  value = value + distance * step * getRange();
+  bounceValue();
+  if (value != before) {
+    invalid();
+    beginEdit();
+    valueChanged();
+    endEdit();
+  }
+  return true;
 }
 
 int32_t CKnob::onKeyDown(vst::VstKeyCode& key) {
