@@ -214,6 +214,13 @@ TEST_F(FrameTest, WheelGoesToTheControlUnderTheMouse) {
   EXPECT_EQ(editor.begun.size(), 2u);
   EXPECT_EQ(editor.ended.size(), 2u);
   EXPECT_FALSE(frame->platformOnWheel({150, 100}, 1.0f, 0));
+  // A display over the knob lets the wheel through to it.
+  auto* display = new CParamDisplay(CRect(10, 10, 50, 20));
+  display->setValue(3.0f);
+  frame->addView(display);
+  EXPECT_TRUE(frame->platformOnWheel({20, 15}, 1.0f, 0));
+  EXPECT_FLOAT_EQ(display->getValue(), 3.0f);
+  EXPECT_NEAR(knob->getValue(), 0.519f, 1e-6);
   knob->setValue(1.0f);
   EXPECT_TRUE(frame->platformOnWheel({20, 20}, 1.0f, 0));  // at the end: consumed, stays
   EXPECT_FLOAT_EQ(knob->getValue(), 1.0f);
