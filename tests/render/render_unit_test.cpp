@@ -103,11 +103,11 @@ TEST(RenderLevels, MetersFedInPiecesAgreeWithTheWholeSignal) {
   Planar audio = sine(2, rate, 4.0, 440.0, 0.5);
   audio[1] = edgy(audio[1].size(), 7);
   const Levels whole = measureLevels(audio, rate);
-  const GainChange wholeGain = measureGainChange(audio, audio, rate);
+  const GainReduction wholeGain = measureGainReduction(audio, audio, rate);
   std::vector<double> interleaved;
   for (size_t i = 0; i < audio[0].size(); ++i) interleaved.insert(interleaved.end(), {audio[0][i], audio[1][i]});
   LevelMeter meter(2, rate);
-  GainChangeMeter gain(rate, 2, 2);
+  GainReductionMeter gain(rate, 2, 2);
   const size_t frames = audio[0].size();
   // Input and output at different paces, as the render thread and the reader deliver them.
   for (size_t at = 0, piece = 1; at < frames; at += piece, piece = piece * 3 + 1) {
@@ -122,7 +122,7 @@ TEST(RenderLevels, MetersFedInPiecesAgreeWithTheWholeSignal) {
   EXPECT_NEAR(pieces.rmsDb, whole.rmsDb, 1e-9);
   EXPECT_DOUBLE_EQ(pieces.integratedLufs, whole.integratedLufs);
   EXPECT_DOUBLE_EQ(pieces.loudnessRangeLu, whole.loudnessRangeLu);
-  const GainChange g = gain.finish();
+  const GainReduction g = gain.finish(0.0);
   ASSERT_EQ(g.db.size(), wholeGain.db.size());
   ASSERT_EQ(g.db.size(), 40u);
   for (size_t w = 0; w < g.db.size(); ++w) EXPECT_NEAR(g.db[w], 0.0, 1e-9) << "window " << w;
@@ -136,26 +136,34 @@ TEST(RenderLevels, SilenceHasNoLevels) {
   EXPECT_EQ(levels.loudnessRangeLu, 0.0);
 }
 
-// Half the amplitude over the second second: -6.02 dB there, 0 dB before; silent windows of
-// the input count for nothing.
-TEST(RenderGainChange, FindsTheWindowWithTheLargestChange) {
+// A plug-in with 6.02 dB of make-up that halves the second second: the static gain comes out,
+// leaving 0 dB, then -6.02 dB, then 0 dB; a silent input has none, and a rise above the static
+// gain is kept apart instead of showing as positive reduction.
+TEST(RenderGainReduction, TakesTheStaticGainOutAndFindsTheDeepestWindow) {
   const int rate = 10000;
-  Planar input = sine(2, rate, 3.0, 100.0, 0.5);
-  for (auto& c : input) std::fill(c.begin() + 2 * rate, c.end(), 0.0);  // third second silent
+  Planar input = sine(2, rate, 4.0, 100.0, 0.25);
+  for (auto& c : input) std::fill(c.begin() + 2 * rate, c.begin() + 3 * rate, 0.0);  // third second silent
   Planar output = input;
   for (auto& c : output) {
+    for (double& s : c) s *= 2.0;
     for (int i = rate; i < 2 * rate; ++i) c[i] *= 0.5;
-    std::fill(c.begin() + 2 * rate, c.end(), 0.25);  // noise out of silence: no ratio to speak of
+    std::fill(c.begin() + 2 * rate, c.begin() + 3 * rate, 0.25);  // noise out of silence: no ratio to speak of
+    for (int i = 3 * rate + rate / 2; i < 4 * rate; ++i) c[i] *= 1.5;  // expansion
   }
-  const GainChange gain = measureGainChange(input, output, rate);
-  ASSERT_EQ(gain.db.size(), 30u);
+  const GainReduction gain = measureGainReduction(input, output, rate, 20.0 * std::log10(2.0));
+  ASSERT_EQ(gain.db.size(), 40u);
   ASSERT_TRUE(gain.any);
-  EXPECT_NEAR(gain.minDb, -6.02, 0.01);
-  EXPECT_NEAR(gain.minAtSeconds, 1.0, 1e-9);
-  EXPECT_NEAR(gain.maxDb, 0.0, 0.01);
-  EXPECT_NEAR(gain.db[5], 0.0, 0.01);
+  EXPECT_NEAR(gain.deepestDb, -6.02, 0.01);
+  EXPECT_NEAR(gain.deepestAtSeconds, 1.0, 1e-9);
+  EXPECT_NEAR(gain.db[5], 0.0, 1e-9);
   EXPECT_NEAR(gain.db[15], -6.02, 0.01);
   EXPECT_TRUE(std::isnan(gain.db[25]));
+  EXPECT_EQ(gain.db[37], 0.0);
+  EXPECT_NEAR(gain.aboveStaticDb, 3.52, 0.01);
+  EXPECT_GE(gain.aboveStaticAtSeconds, 3.5 - 1e-9);  // any window of the last half second
+  for (double g : gain.db) EXPECT_FALSE(g > 0.0);
+  // Ten windows at -6.02 among 30 that count.
+  EXPECT_NEAR(gain.averageDb, -6.02 / 3, 0.01);
 }
 
 TEST(RenderReport, JsonCarriesLevelsAndWritesSilenceAsNull) {
@@ -173,7 +181,7 @@ TEST(RenderReport, JsonCarriesLevelsAndWritesSilenceAsNull) {
             std::string::npos)
       << json;
   EXPECT_NE(json.find("\"integrated_lufs\": null"), std::string::npos) << json;
-  EXPECT_NE(json.find("\"largest_db\": null"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"deepest_db\": null"), std::string::npos) << json;
 }
 
 struct QuantizeCase {

@@ -17,8 +17,12 @@ namespace {
 constexpr double kMinusInf = -std::numeric_limits<double>::infinity();
 constexpr double kSilenceDb = -70.0;  // below this an input window has no meaningful gain change
 
+// Below -200 dB lies only the plug-ins' guard against denormal numbers, never signal: digital
+// silence, reported as -inf also in floating-point files.
+constexpr double kSilenceFloor = 1e-10;
+
 double toDb(double linear) {
-  return linear > 0.0 ? 20.0 * std::log10(linear) : kMinusInf;
+  return linear > kSilenceFloor ? 20.0 * std::log10(linear) : kMinusInf;
 }
 
 // Interpolator for the 4x true peak: for phase p (1..3) the value at x[k + p/4] is
@@ -72,16 +76,24 @@ constexpr size_t kRun = 32;
 constexpr size_t kHistory = kTaps - 1;
 constexpr size_t kPiece = 8192;  // samples measured per pass; bounds work_
 
-TruePeakMeter::TruePeakMeter() : work_(kHistory, 0.0) {
-  work_.reserve(kHistory + kPiece);
+TruePeakMeter::TruePeakMeter(size_t overWindow) : work_(kHistory, 0.0), overWindow_(overWindow) {
+  work_.reserve(kHistory + kPiece + kRun);
+}
+
+void TruePeakMeter::over(int64_t sample) {
+  const auto window = static_cast<size_t>(std::max<int64_t>(0, sample)) / overWindow_;
+  if (overs_.empty() || overs_.back() < window) overs_.push_back(window);
 }
 
 void TruePeakMeter::add(const double* samples, size_t count) {
   while (count > 0) {
     const size_t n = std::min(count, kPiece);
     work_.insert(work_.end(), samples, samples + n);
+    work_.resize(kHistory + n + kRun, 0.0);  // the last run reads up to kRun past the piece
     run(n);
-    work_.erase(work_.begin(), work_.end() - kHistory);
+    work_.erase(work_.begin(), work_.begin() + static_cast<ptrdiff_t>(n));
+    work_.resize(kHistory);
+    taken_ += static_cast<int64_t>(n);
     samples += n;
     count -= n;
   }
@@ -94,14 +106,20 @@ void TruePeakMeter::run(size_t count) {
   const auto& ip = interpolator();
   const double* w = work_.data();
   double peak = peak_;
-  for (size_t i = kHistory; i < kHistory + count; ++i) peak = std::max(peak, std::fabs(w[i]));
+  const bool overs = overWindow_ > 0;
+  for (size_t i = kHistory; i < kHistory + count; ++i) {
+    peak = std::max(peak, std::fabs(w[i]));
+    if (overs && std::fabs(w[i]) > 1.0) over(taken_ + static_cast<int64_t>(i - kHistory));
+  }
   for (size_t first = 0; first < count; first += kRun) {
     const size_t n = std::min(kRun, count - first);
     // Interpolated values are bounded by the local sample peak times gainBound, so runs that
-    // cannot beat the peak found so far are skipped: most of a programme is.
+    // cannot beat the peak found so far (nor full scale, when overs are noted) are skipped:
+    // most of a programme is.
     double local = 0.0;
     for (size_t i = first; i < first + n + kHistory; ++i) local = std::max(local, std::fabs(w[i]));
-    if (local * ip.gainBound <= peak) continue;
+    const double bound = local * ip.gainBound;
+    if (bound <= peak && (!overs || bound <= 1.0)) continue;
     for (int p = 1; p < kPhases; ++p) {
       double y[kRun] = {};
       for (int t = 0; t < kTaps; ++t) {
@@ -109,7 +127,11 @@ void TruePeakMeter::run(size_t count) {
         const double* x = w + first + t;
         for (size_t k = 0; k < kRun; ++k) y[k] += x[k] * tap;
       }
-      for (size_t k = 0; k < n; ++k) peak = std::max(peak, std::fabs(y[k]));
+      for (size_t k = 0; k < n; ++k) {
+        peak = std::max(peak, std::fabs(y[k]));
+        // The point lies just before the sample at window index first + k + kHalf.
+        if (overs && std::fabs(y[k]) > 1.0) over(taken_ + static_cast<int64_t>(first + k + kHalf) - static_cast<int64_t>(kHistory));
+      }
     }
   }
   peak_ = peak;
@@ -130,15 +152,31 @@ double truePeak(const std::vector<double>& x) {
 
 LevelMeter::LevelMeter(int channels, int rate)
     : channels_(channels),
+      window_(std::max<size_t>(1, static_cast<size_t>(std::lround(kWindowSeconds * rate)))),
       loudness_(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                             EBUR128_MODE_I | EBUR128_MODE_LRA)),
-      truePeaks_(static_cast<size_t>(channels)) {}
+                             EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_S)),
+      truePeaks_(static_cast<size_t>(channels), TruePeakMeter(window_)) {}
 
 LevelMeter::~LevelMeter() {
   if (loudness_) ebur128_destroy(&loudness_);
 }
 
 void LevelMeter::add(const double* interleaved, size_t frames) {
+  // Cut at window ends, where the short-term loudness is read.
+  while (frames > 0) {
+    const size_t n = std::min(frames, window_ - frames_ % window_);
+    addPiece(interleaved, n);
+    if (frames_ % window_ == 0) {
+      double value = kMinusInf;
+      if (loudness_ && ebur128_loudness_shortterm(loudness_, &value) != EBUR128_SUCCESS) value = kMinusInf;
+      shortTerm_.push_back(std::isfinite(value) && value > -200.0 ? value : kMinusInf);
+    }
+    interleaved += n * static_cast<size_t>(channels_);
+    frames -= n;
+  }
+}
+
+void LevelMeter::addPiece(const double* interleaved, size_t frames) {
   const size_t samples = frames * static_cast<size_t>(channels_);
   double peak = peak_, sum = sumSquares_;
   for (size_t i = 0; i < samples; ++i) {
@@ -165,6 +203,19 @@ Levels LevelMeter::finish() {
   Levels levels;
   double tp = 0.0;
   for (auto& meter : truePeaks_) tp = std::max(tp, meter.finish());
+  // A short last window still gets its reading.
+  if (frames_ % window_ != 0) {
+    double value = kMinusInf;
+    if (loudness_ && ebur128_loudness_shortterm(loudness_, &value) != EBUR128_SUCCESS) value = kMinusInf;
+    shortTerm_.push_back(std::isfinite(value) && value > -200.0 ? value : kMinusInf);
+  }
+  levels.shortTermLufs = shortTerm_;
+  const size_t windows = (frames_ + window_ - 1) / window_;
+  for (auto& meter : truePeaks_) {
+    for (size_t w : meter.overWindows()) levels.overWindows.push_back(std::min(w, windows ? windows - 1 : 0));
+  }
+  std::sort(levels.overWindows.begin(), levels.overWindows.end());
+  levels.overWindows.erase(std::unique(levels.overWindows.begin(), levels.overWindows.end()), levels.overWindows.end());
   levels.samplePeakDb = toDb(peak_);
   levels.truePeakDb = toDb(tp);
   levels.rmsDb = frames_ ? toDb(std::sqrt(sumSquares_ / static_cast<double>(frames_ * static_cast<uint64_t>(channels_))))
@@ -208,14 +259,14 @@ Levels measureLevels(const Planar& audio, int rate) {
   return meter.finish();
 }
 
-GainChangeMeter::GainChangeMeter(int rate, int inputChannels, int outputChannels)
+GainReductionMeter::GainReductionMeter(int rate, int inputChannels, int outputChannels)
     : rate_(rate),
       inputChannels_(inputChannels),
       outputChannels_(outputChannels),
-      window_(std::max<size_t>(1, static_cast<size_t>(std::lround(0.1 * rate)))) {}
+      window_(std::max<size_t>(1, static_cast<size_t>(std::lround(kWindowSeconds * rate)))) {}
 
-void GainChangeMeter::add(const double* interleaved, size_t frames, int channels, std::vector<double>& sums,
-                          size_t& position) {
+void GainReductionMeter::add(const double* interleaved, size_t frames, int channels, std::vector<double>& sums,
+                             size_t& position) {
   const auto width = static_cast<size_t>(channels);
   size_t done = 0;
   while (done < frames) {
@@ -231,9 +282,12 @@ void GainChangeMeter::add(const double* interleaved, size_t frames, int channels
   }
 }
 
-GainChange GainChangeMeter::finish() const {
-  GainChange result;
+GainReduction GainReductionMeter::finish(double staticGainDb) const {
+  GainReduction result;
+  result.staticGainDb = staticGainDb;
   const size_t frames = std::min(inFrames_, outFrames_);
+  double sum = 0.0;
+  size_t counted = 0;
   for (size_t start = 0; start < frames; start += window_) {
     const size_t end = std::min(start + window_, frames);
     const size_t w = start / window_;
@@ -241,29 +295,33 @@ GainChange GainChangeMeter::finish() const {
     const double inDb = toDb(std::sqrt(in_[w] / (count * inputChannels_)));
     const double outDb = toDb(std::sqrt(out_[w] / (count * outputChannels_)));
     double change = std::numeric_limits<double>::quiet_NaN();
+    if (inDb >= kSilenceDb) change = std::max(outDb - inDb, -200.0) - staticGainDb;
+    result.db.push_back(std::isnan(change) ? change : std::min(change, 0.0));
     // A short last window is too noisy to report; it still gets a value for the plot.
-    if (inDb >= kSilenceDb) change = std::max(outDb - inDb, -200.0);
-    result.db.push_back(change);
     if (std::isnan(change) || end - start < window_ / 2) continue;
     const double at = static_cast<double>(start) / rate_;
-    if (!result.any || change < result.minDb) result.minDb = change, result.minAtSeconds = at;
-    if (!result.any || change > result.maxDb) result.maxDb = change, result.maxAtSeconds = at;
+    if (change < result.deepestDb) result.deepestDb = change, result.deepestAtSeconds = at;
+    if (change > result.aboveStaticDb) result.aboveStaticDb = change, result.aboveStaticAtSeconds = at;
+    sum += std::min(change, 0.0);
+    ++counted;
     result.any = true;
   }
+  if (counted) result.averageDb = sum / static_cast<double>(counted);
   return result;
 }
 
-GainChange measureGainChange(const Planar& input, const Planar& output, int rate) {
-  GainChangeMeter meter(rate, static_cast<int>(input.size()), static_cast<int>(output.size()));
+GainReduction measureGainReduction(const Planar& input, const Planar& output, int rate, double staticGainDb) {
+  GainReductionMeter meter(rate, static_cast<int>(input.size()), static_cast<int>(output.size()));
   interleavedPieces(input, [&](const double* piece, size_t n) { meter.addInput(piece, n); });
   interleavedPieces(output, [&](const double* piece, size_t n) { meter.addOutput(piece, n); });
-  return meter.finish();
+  return meter.finish(staticGainDb);
 }
 
 namespace {
 
 std::string num(double value, int decimals, const char* unit = "") {
   if (std::isinf(value)) return std::string(value < 0 ? "-inf" : "inf") + unit;
+  if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0.0;  // never "-0.00"
   char text[64];
   std::snprintf(text, sizeof text, "%.*f%s", decimals, value, unit);
   return text;
@@ -290,20 +348,59 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+double maxOf(const std::vector<double>& values) {
+  double m = kMinusInf;
+  for (double v : values) m = std::max(m, v);
+  return m;
+}
+
 std::string jsonLevels(const Levels& l) {
   return "{\"sample_peak_dbfs\": " + jsonNum(l.samplePeakDb, 2) + ", \"true_peak_dbtp\": " + jsonNum(l.truePeakDb, 2) +
          ", \"rms_dbfs\": " + jsonNum(l.rmsDb, 2) + ", \"integrated_lufs\": " + jsonNum(l.integratedLufs, 2) +
-         ", \"loudness_range_lu\": " + jsonNum(l.loudnessRangeLu, 2) + "}";
+         ", \"loudness_range_lu\": " + jsonNum(l.loudnessRangeLu, 2) +
+         ", \"max_short_term_lufs\": " + jsonNum(maxOf(l.shortTermLufs), 2) +
+         ", \"true_peak_over_windows\": " + std::to_string(l.overWindows.size()) + "}";
+}
+
+// Normalised values with every digit a float holds, so a logged render can be repeated exactly.
+std::string exact(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string jsonSetting(const Setting& s) {
+  std::string j = "{";
+  if (!s.typed.empty()) j += "\"typed\": " + jsonString(s.typed) + ", ";
+  return j + "\"index\": " + std::to_string(s.index) + ", \"name\": " + jsonString(s.name) +
+         ", \"normalised\": " + exact(s.value) + ", \"display\": " + jsonString(s.display) + "}";
+}
+
+std::string settingsLine(const Report& r) {
+  std::string text;
+  const auto add = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+  if (!r.stateIn.empty()) add("state " + r.stateIn);
+  if (r.preset) add("preset " + std::to_string(r.preset->index) + " \"" + r.preset->name + "\"");
+  for (const auto& s : r.overrides) add(s.name + " " + s.display + " (" + exact(s.value) + ")");
+  return text.empty() ? "the plug-in's own" : text;
+}
+
+std::string gainDefinition(const Report& r) {
+  return "output RMS minus input RMS per 100 ms window, less the plug-in's static gain of " +
+         std::string(r.gain.staticGainDb > 0 ? "+" : "") + num(r.gain.staticGainDb, 2, " dB") + (r.staticGainMethod.empty() ? "" : " (" + r.staticGainMethod + ")") +
+         "; never above 0; windows whose input is below -70 dBFS left out";
 }
 
 }  // namespace
 
 std::string formatReport(const Report& r) {
-  char line[512];
+  char line[1024];
   std::string text;
   const double seconds = static_cast<double>(r.frames) / r.rate;
-  std::snprintf(line, sizeof line, "%s -> %s through \"%s\"%s%s%s\n", r.inputPath.c_str(), r.outputPath.c_str(),
-                r.plugin.c_str(), r.preset.empty() ? "" : ", preset \"", r.preset.c_str(), r.preset.empty() ? "" : "\"");
+  std::snprintf(line, sizeof line, "%s -> %s through \"%s\"\n", r.inputPath.c_str(), r.outputPath.c_str(),
+                r.plugin.c_str());
+  text += line;
+  std::snprintf(line, sizeof line, "Settings          %s\n", settingsLine(r).c_str());
   text += line;
   std::snprintf(line, sizeof line, "Duration          %.3f s (%lld frames at %d Hz, %s)\n", seconds,
                 static_cast<long long>(r.frames), r.rate, r.channels == 1 ? "mono" : "stereo");
@@ -322,20 +419,30 @@ std::string formatReport(const Report& r) {
   row("True peak (4x)", r.input.truePeakDb, r.output.truePeakDb, 2, "dBTP");
   row("RMS", r.input.rmsDb, r.output.rmsDb, 2, "dBFS");
   row("Integrated", r.input.integratedLufs, r.output.integratedLufs, 1, "LUFS");
+  row("Short-term max", maxOf(r.input.shortTermLufs), maxOf(r.output.shortTermLufs), 1, "LUFS (3 s)");
   row("Loudness range", r.input.loudnessRangeLu, r.output.loudnessRangeLu, 1, "LU");
+  std::snprintf(line, sizeof line, "%-18s%12zu%12zu  %s\n", "True-peak overs", r.input.overWindows.size(),
+                r.output.overWindows.size(), "(100 ms windows above 0 dBTP)");
+  text += line;
   std::snprintf(line, sizeof line, "%-18s%12s%12llu  %s\n", "Clipped samples", "",
                 static_cast<unsigned long long>(r.clipped), "(on conversion to the output format)");
   text += line;
-  if (r.gain.any) {
-    const bool cut = -r.gain.minDb >= r.gain.maxDb;
-    std::snprintf(line, sizeof line, "Largest gain change %+.2f dB at %.1f s (range %+.2f to %+.2f dB)\n",
-                  cut ? r.gain.minDb : r.gain.maxDb, cut ? r.gain.minAtSeconds : r.gain.maxAtSeconds, r.gain.minDb,
-                  r.gain.maxDb);
+  if (!r.gain.any) {
+    text += "Gain reduction    none measured (input below -70 dBFS throughout)\n";
+  } else if (r.gain.deepestDb < 0.0) {
+    std::snprintf(line, sizeof line, "Gain reduction    deepest %.2f dB at %.1f s, average %.2f dB\n", r.gain.deepestDb,
+                  r.gain.deepestAtSeconds, r.gain.averageDb);
     text += line;
   } else {
-    text += "Largest gain change: none measured (input below -70 dBFS throughout)\n";
+    text += "Gain reduction    none (0.00 dB throughout)\n";
   }
-  text += "  (output RMS minus input RMS in dB over 100 ms windows whose input is above -70 dBFS)\n";
+  // Expansion, or a plug-in that adds gain with level: worth a word beyond measuring noise.
+  if (r.gain.aboveStaticDb >= 0.5) {
+    std::snprintf(line, sizeof line, "Gain above static +%.2f dB at %.1f s (not counted as reduction)\n",
+                  r.gain.aboveStaticDb, r.gain.aboveStaticAtSeconds);
+    text += line;
+  }
+  text += "  (" + gainDefinition(r) + ")\n";
   return text;
 }
 
@@ -345,7 +452,16 @@ std::string formatJson(const Report& r) {
   j += "  \"input\": " + jsonString(r.inputPath) + ",\n";
   j += "  \"output\": " + jsonString(r.outputPath) + ",\n";
   j += "  \"output_format\": " + jsonString(r.outputFormat) + ",\n";
-  j += "  \"preset\": " + (r.preset.empty() ? std::string("null") : jsonString(r.preset)) + ",\n";
+  j += "  \"settings\": {\"state_in\": " + (r.stateIn.empty() ? std::string("null") : jsonString(r.stateIn));
+  j += ", \"preset\": " + (r.preset ? "{\"index\": " + std::to_string(r.preset->index) + ", \"name\": " +
+                                          jsonString(r.preset->name) + "}"
+                                    : std::string("null"));
+  j += ",\n    \"overrides\": [";
+  for (size_t i = 0; i < r.overrides.size(); ++i) j += (i ? ",\n      " : "\n      ") + jsonSetting(r.overrides[i]);
+  j += r.overrides.empty() ? "]" : "\n    ]";
+  j += ",\n    \"parameters\": [";
+  for (size_t i = 0; i < r.settings.size(); ++i) j += (i ? ",\n      " : "\n      ") + jsonSetting(r.settings[i]);
+  j += r.settings.empty() ? "]},\n" : "\n    ]},\n";
   j += "  \"sample_rate\": " + std::to_string(r.rate) + ",\n";
   j += "  \"channels\": " + std::to_string(r.channels) + ",\n";
   j += "  \"frames\": " + std::to_string(r.frames) + ",\n";
@@ -354,15 +470,16 @@ std::string formatJson(const Report& r) {
   j += "  \"input_levels\": " + jsonLevels(r.input) + ",\n";
   j += "  \"output_levels\": " + jsonLevels(r.output) + ",\n";
   j += "  \"clipped_samples\": " + std::to_string(r.clipped) + ",\n";
-  j += "  \"gain_change\": {\"definition\": \"output RMS dB minus input RMS dB per 100 ms window, input above -70 dBFS\"";
-  j += ", \"window_s\": " + num(r.gain.windowSeconds, 3);
+  j += "  \"gain_reduction\": {\"definition\": " + jsonString(gainDefinition(r));
+  j += ", \"window_s\": " + num(r.gain.windowSeconds, 3) + ", \"static_gain_db\": " + jsonNum(r.gain.staticGainDb, 2);
   if (r.gain.any) {
-    const bool cut = -r.gain.minDb >= r.gain.maxDb;
-    j += ", \"largest_db\": " + jsonNum(cut ? r.gain.minDb : r.gain.maxDb, 2);
-    j += ", \"min_db\": " + jsonNum(r.gain.minDb, 2) + ", \"min_at_s\": " + num(r.gain.minAtSeconds, 3);
-    j += ", \"max_db\": " + jsonNum(r.gain.maxDb, 2) + ", \"max_at_s\": " + num(r.gain.maxAtSeconds, 3);
+    j += ", \"deepest_db\": " + jsonNum(r.gain.deepestDb, 2) + ", \"deepest_at_s\": " + num(r.gain.deepestAtSeconds, 3);
+    j += ", \"average_db\": " + jsonNum(r.gain.averageDb, 2);
+    j += ", \"above_static_db\": " + jsonNum(r.gain.aboveStaticDb, 2) +
+         ", \"above_static_at_s\": " + num(r.gain.aboveStaticAtSeconds, 3);
   } else {
-    j += ", \"largest_db\": null, \"min_db\": null, \"min_at_s\": null, \"max_db\": null, \"max_at_s\": null";
+    j += ", \"deepest_db\": null, \"deepest_at_s\": null, \"average_db\": null, \"above_static_db\": null, "
+         "\"above_static_at_s\": null";
   }
   j += "}\n}\n";
   return j;
