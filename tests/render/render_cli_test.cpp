@@ -500,6 +500,9 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
   std::ofstream(file("cut.wav"), std::ios::binary) << wav.substr(0, samples + 6 * 1000 + 4);
   std::ofstream(file("header.wav"), std::ios::binary) << wav.substr(0, samples);
   writeFile(file("empty.wav"), Planar(2), 44100);
+  writeFile(file("whole.aiff"), music(2, 44100, 0.2), 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+  const std::string aiff = slurp(file("whole.aiff"));
+  std::ofstream(file("cut.aiff"), std::ios::binary) << aiff.substr(0, aiff.find("SSND") + 16 + 4 * 500);
   fs::create_symlink("in.wav", file("link.wav"));
   ASSERT_EQ(render({VALDRIS_PATH, "--list", "--state-out", file("state.bin").string()}).status, 0);
   // The other product's identifier, as written on a little- and on a big-endian machine.
@@ -512,7 +515,7 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
   std::ofstream(file("other_be.bin"), std::ios::binary) << otherBe;
   const std::vector<std::string> inputs = {"in.wav",    "three.wav", "side48k.wav",  "text.wav",     "fake.so",
                                            "short.bin", "state.bin", "other_le.bin", "other_be.bin", "cut.wav",
-                                           "header.wav", "empty.wav", "link.wav"};
+                                           "header.wav", "empty.wav", "link.wav",     "whole.aiff",   "cut.aiff"};
 
   const std::string in = file("in.wav").string(), out = file("out.wav").string();
   const std::string V = VALDRIS_PATH;
@@ -566,6 +569,7 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
       {"state onto the plug-in", {DELAY_PLUGIN_PATH, in, out, "--state-out", DELAY_PLUGIN_PATH}, "the state would replace the plug-in"},
       {"truncated WAV", {V, file("cut.wav").string(), out},
        "cut\\.wav: holds 1000 frames but its header promises 8820; the file is cut short \\(--allow-short-input renders"},
+      {"truncated AIFF", {V, file("cut.aiff").string(), out}, "cut\\.aiff: holds 500 frames but its header promises 8820"},
       {"header only, cut", {V, file("header.wav").string(), out}, "header\\.wav: no audio frames \\(the header promises 8820 frames, none follow\\)$"},
       {"header only, empty", {V, file("empty.wav").string(), out}, "empty\\.wav: no audio frames"},
   };

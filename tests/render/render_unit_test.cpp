@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "tools/orv-render/analysis.h"
 #include "tools/orv-render/audio_io.h"
+#include "tools/orv-render/display_values.h"
+#include "tools/orv-render/error.h"
 #include "tools/orv-render/text_match.h"
 
 namespace orv::render {
@@ -211,6 +214,96 @@ TEST(RenderQuantize, RoundsClipsAndCounts) {
     EXPECT_EQ(quantize(c.sample, c.bits, clipped), c.word) << c.sample << " at " << c.bits << " bits";
     EXPECT_EQ(clipped, c.clipped) << c.sample << " at " << c.bits << " bits";
   }
+}
+
+// A display written the way the products write theirs: the value rounded to a float, then cut
+// (not rounded) to its decimals, the unit straight after.
+std::string cutDisplay(double value, int decimals, const char* unit) {
+  const double scale = std::pow(10.0, decimals);
+  const double cut = std::trunc(static_cast<double>(static_cast<float>(value)) * scale) / scale;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s%.*f%s", cut == 0.0 && value < 0.0 ? "-" : "", decimals, std::fabs(cut) == 0.0 ? 0.0 : cut, unit);
+  return text;
+}
+
+struct ScaleCase {
+  std::string typed;
+  double physical;  // the value the chosen setting must have
+};
+
+// Rising and falling, through zero and not: the value chosen is the one that is exactly what
+// was typed, not merely one that shows the same text.
+TEST(RenderDisplayValues, FindTheSettingWhoseValueIsWhatWasTyped) {
+  const auto gain = [](float v) { return 24.0 * v - 12.0; };      // -12..12 dB, rising
+  const auto threshold = [](float v) { return 6.0 - 36.0 * v; };  // 6..-30 dB, falling
+  const auto time = [](float v) { return 0.1 * std::pow(100.0, v); };  // 0.1..10 s
+  const struct {
+    const char* name;
+    std::function<double(float)> physical;
+    int decimals;
+    const char* unit;
+    std::vector<ScaleCase> cases;
+  } parameters[] = {
+      {"Gain", gain, 2, "dB", {{"-6dB", -6.0}, {"6 dB", 6.0}, {"0dB", 0.0}, {"11.5", 11.5}, {"-12.0dB", -12.0}}},
+      {"Threshold", threshold, 2, "dB", {{"3dB", 3.0}, {"-12dB", -12.0}, {"-29.99", -29.99}, {"6dB", 6.0}}},
+      {"Release", time, 1, "s", {{"2.5s", 2.5}, {"300ms", 0.3}, {"10s", 10.0}}},
+  };
+  for (const auto& p : parameters) {
+    ParameterScale scale(p.name, [&](float v) { return cutDisplay(p.physical(v), p.decimals, p.unit); });
+    for (const auto& c : p.cases) {
+      const float v = scale.valueFor(c.typed);
+      // Within a float step of the exact value, far inside the display's last digit.
+      EXPECT_NEAR(p.physical(v), c.physical, 1e-4 * std::max(1.0, std::fabs(c.physical))) << p.name << "=" << c.typed;
+    }
+  }
+}
+
+TEST(RenderDisplayValues, RangesAndRefusals) {
+  ParameterScale gain("Gain", [](float v) { return cutDisplay(24.0 * v - 12.0, 2, "dB"); });
+  EXPECT_EQ(gain.range(), "-12.00dB to 12.00dB");
+  ParameterScale steps("Steps", [](float v) { return cutDisplay(std::min(std::trunc(4.0 * v), 3.0) * 2.0, 1, " x"); });
+  EXPECT_EQ(steps.range(), "0.0 x to 6.0 x in 4 steps");
+  EXPECT_EQ(steps.valueFor("4x"), 0.5f);
+  ParameterScale mode("Mode", [](float v) { return std::string(v < 0.33f ? "Pre" : v < 0.66f ? "GainRed" : "Post"); });
+  EXPECT_EQ(mode.range(), "Pre | GainRed | Post");
+  EXPECT_EQ(mode.valueFor("gainred"), 0.5f);
+  ParameterScale toggle("Auto", [](float v) { return std::string(v >= 0.5f ? "AutoMakeup" : "Off"); });
+  EXPECT_EQ(toggle.valueFor("On"), 1.0f);
+  EXPECT_EQ(toggle.valueFor("off"), 0.0f);
+
+  const struct {
+    const ParameterScale& scale;
+    const char* typed;
+    const char* error;
+  } refusals[] = {
+      {gain, "13dB", "Gain=13dB: outside the range; Gain takes -12.00dB to 12.00dB, or 0..1 normalised"},
+      {gain, "3ms", "Gain=3ms: its unit is dB, not ms; Gain takes -12.00dB to 12.00dB, or 0..1 normalised"},
+      {gain, "loud", "Gain=loud: not a value of this parameter; Gain takes -12.00dB to 12.00dB, or 0..1 normalised"},
+      {steps, "3x", "Steps=3x: no setting shows it (nearest 2.0 x and 4.0 x); Steps takes 0.0 x to 6.0 x in 4 steps, or 0..1 normalised"},
+      {mode, "Peak", "Mode=Peak: not one of its values; Mode takes Pre | GainRed | Post, or 0..1 normalised"},
+  };
+  for (const auto& r : refusals) {
+    try {
+      r.scale.valueFor(r.typed);
+      ADD_FAILURE() << r.typed << " accepted";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), r.error);
+    }
+  }
+}
+
+TEST(RenderDisplayValues, ReadNumbersAndUnits) {
+  const auto n = parseDisplayNumber(" 4.00 : 1 ");
+  ASSERT_TRUE(n);
+  EXPECT_EQ(n->value, 4.0);
+  EXPECT_EQ(n->decimals, 2);
+  EXPECT_EQ(n->unit, ": 1");
+  EXPECT_EQ(parseDisplayNumber("-0.00dB")->value, 0.0);
+  EXPECT_FALSE(parseDisplayNumber("C"));
+  EXPECT_FALSE(parseDisplayNumber("dB 3"));
+  EXPECT_EQ(parsePlainNumber(" 0.5 "), 0.5);
+  EXPECT_FALSE(parsePlainNumber("0.5dB"));
+  EXPECT_FALSE(parsePlainNumber("nan"));
 }
 
 TEST(RenderNames, MatchTrimmedIgnoringCase) {

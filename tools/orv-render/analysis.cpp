@@ -381,7 +381,11 @@ std::string settingsLine(const Report& r) {
   const auto add = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
   if (!r.stateIn.empty()) add("state " + r.stateIn);
   if (r.preset) add("preset " + std::to_string(r.preset->index) + " \"" + r.preset->name + "\"");
-  for (const auto& s : r.overrides) add(s.name + " " + s.display + " (" + exact(s.value) + ")");
+  char value[32];
+  for (const auto& s : r.overrides) {
+    std::snprintf(value, sizeof value, "%.6g", static_cast<double>(s.value));
+    add(s.name + " " + s.display + " (" + value + ")");
+  }
   return text.empty() ? "the plug-in's own" : text;
 }
 

@@ -61,17 +61,13 @@ std::string frameCount(int64_t frames) {
 
 }  // namespace
 
-std::optional<WavExtent> inspectWav(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return std::nullopt;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
-  unsigned char head[12];
-  if (std::fread(head, 1, sizeof head, file) != sizeof head) return std::nullopt;
-  if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return std::nullopt;
-  std::error_code ec;
-  const auto size = static_cast<int64_t>(std::filesystem::file_size(path, ec));
-  if (ec) return std::nullopt;
+namespace {
 
+uint32_t bigWord(const unsigned char* b) {
+  return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | uint32_t{b[3]};
+}
+
+std::optional<HeaderLength> wavLength(std::FILE* file, int64_t size) {
   int64_t at = 12;
   uint32_t blockAlign = 0;
   for (;;) {
@@ -87,13 +83,60 @@ std::optional<WavExtent> inspectWav(const std::string& path) {
       if (blockAlign == 0 || length == 0xFFFFFFFFu) return std::nullopt;
       const int64_t present = std::max<int64_t>(0, size - (at + 8));
       if (length == 0 && present > 0) return std::nullopt;
-      WavExtent extent;
-      extent.promised = length / blockAlign;
-      extent.held = std::min<int64_t>(length, present) / blockAlign;
-      return extent;
+      return HeaderLength{length / blockAlign, std::min<int64_t>(length, present) / blockAlign};
     }
     at += 8 + length + (length & 1);
   }
+}
+
+std::optional<HeaderLength> aiffLength(std::FILE* file, int64_t size, bool compressed) {
+  int64_t at = 12;
+  int64_t promised = -1, frameBytes = 0;
+  for (;;) {
+    unsigned char chunk[8];
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) return std::nullopt;
+    const uint32_t length = bigWord(chunk + 4);
+    if (std::memcmp(chunk, "COMM", 4) == 0) {
+      unsigned char comm[22];
+      const size_t wanted = compressed ? 22 : 8;
+      if (length < wanted || std::fread(comm, 1, wanted, file) != wanted) return std::nullopt;
+      const int channels = comm[0] << 8 | comm[1];
+      const int bits = comm[6] << 8 | comm[7];
+      promised = bigWord(comm + 2);
+      frameBytes = static_cast<int64_t>(channels) * ((bits + 7) / 8);
+      if (compressed) {
+        const std::string type(reinterpret_cast<const char*>(comm + 18), 4);
+        if (type == "fl32" || type == "FL32") frameBytes = 4 * channels;
+        else if (type == "fl64" || type == "FL64") frameBytes = 8 * channels;
+        else if (type != "NONE" && type != "sowt" && type != "twos" && type != "raw ") return std::nullopt;
+      }
+    } else if (std::memcmp(chunk, "SSND", 4) == 0) {
+      unsigned char head[4];
+      if (promised < 0 || frameBytes <= 0 || length < 8 || std::fread(head, 1, 4, file) != 4) return std::nullopt;
+      const int64_t start = at + 16 + bigWord(head);
+      const int64_t present = std::max<int64_t>(0, size - start);
+      const int64_t announced = static_cast<int64_t>(length) - 8 - bigWord(head);
+      return HeaderLength{promised, std::min({promised, present / frameBytes, std::max<int64_t>(0, announced) / frameBytes})};
+    }
+    at += 8 + length + (length & 1);
+  }
+}
+
+}  // namespace
+
+std::optional<HeaderLength> inspectLength(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return std::nullopt;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
+  unsigned char head[12];
+  if (std::fread(head, 1, sizeof head, file) != sizeof head) return std::nullopt;
+  std::error_code ec;
+  const auto size = static_cast<int64_t>(std::filesystem::file_size(path, ec));
+  if (ec) return std::nullopt;
+  if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0) return wavLength(file, size);
+  if (std::memcmp(head, "FORM", 4) == 0 && std::memcmp(head + 8, "AIFF", 4) == 0) return aiffLength(file, size, false);
+  if (std::memcmp(head, "FORM", 4) == 0 && std::memcmp(head + 8, "AIFC", 4) == 0) return aiffLength(file, size, true);
+  return std::nullopt;
 }
 
 std::optional<FileId> fileId(const std::string& path) {
@@ -112,7 +155,7 @@ AudioReader::AudioReader(const std::string& path, bool allowShort) : path_(path)
   } else {
     throw Error(path + ": cannot read: " + std::strerror(errno));
   }
-  if (const auto extent = inspectWav(path)) {
+  if (const auto extent = inspectLength(path)) {
     if (extent->held == 0) {
       throw Error(path + ": no audio frames (the header" +
                   (extent->promised ? " promises " + frameCount(extent->promised) + ", none follow)" : " is all there is)"));

@@ -20,14 +20,15 @@ struct Audio {
 // Reads mono or stereo audio. Throws Error with a one-line reason.
 Audio readAudio(const std::string& path);
 
-// What a WAV file's header promises against what the file holds, read from its chunks (libsndfile
-// quietly shortens a file cut after its header to the frames present). Empty for other files and
-// for headers that promise no particular length (streamed WAV, RF64).
-struct WavExtent {
-  int64_t promised = 0;  // frames the data chunk announces
+// What a WAV or AIFF file's header promises against what the file holds, read from its chunks
+// (libsndfile quietly shortens a file cut after its header to the frames present). Empty for
+// other files and for headers that promise no particular length (streamed WAV, RF64,
+// compressed AIFC).
+struct HeaderLength {
+  int64_t promised = 0;  // frames the header announces
   int64_t held = 0;      // whole frames present in the file
 };
-std::optional<WavExtent> inspectWav(const std::string& path);
+std::optional<HeaderLength> inspectLength(const std::string& path);
 
 // A file's identity on disk (device and inode), so two spellings, a link or a symlink of one
 // file compare equal. Empty when the file does not exist.

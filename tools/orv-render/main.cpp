@@ -351,7 +351,7 @@ int run(const Options& o) {
   std::fputs((o.json ? formatJson(report) : formatReport(report)).c_str(), stdout);
   if (o.timing) {
     std::fprintf(stderr,
-                 "timing: open and load %.3f s, render with reading, levels and writing alongside %.3f s (inside the "
+                 "timing: open, load and static-gain probe %.3f s, render with reading, levels and writing alongside %.3f s (inside the "
                  "plug-in %.3f s, waiting for the files %.3f s), plot, state and rename %.3f s, total %.3f s\n",
                  seconds(t0, t1), seconds(t1, t2), rendered.processSeconds, measured.waitSeconds, seconds(t2, t3),
                  seconds(t0, t3));

@@ -227,11 +227,18 @@ void writePlot(const std::string& path, const EnvelopeMeter& input, const Envelo
 
   // Panel 1: peak level per pixel column, in dBFS. The input is a filled area, the output a
   // line over it, so neither hides the other.
-  const Panel level{90, 300, -60, 6};
-  frame(level, "Peak level, dBFS", 6, "%.0f");
-  legend(kLeft + plotWidth, level.top - 9, {{kInputColour, "input"}, {kOutputColour, "output"}, {kOverColour, "true-peak over"}});
   const Envelope inEnv = input.columns(columns), outEnv = output.columns(columns);
   const auto peakDb = [](const Envelope& e, int x) { return dbOf(std::max(std::fabs(e.low[x]), std::fabs(e.high[x]))); };
+  // From a little under the quietest sounding column to 6 dB over full scale.
+  double quietestPeak = 0.0;
+  for (const auto* e : {&inEnv, &outEnv}) {
+    for (int x = 0; x < columns; ++x) {
+      if (peakDb(*e, x) > -120.0) quietestPeak = std::min(quietestPeak, peakDb(*e, x));
+    }
+  }
+  const Panel level{90, 300, std::clamp(std::floor((quietestPeak - 6.0) / 6.0) * 6.0, -96.0, -24.0), 6};
+  frame(level, "Peak level, dBFS", level.lo < -60 ? 12 : 6, "%.0f");
+  legend(kLeft + plotWidth, level.top - 9, {{kInputColour, "input"}, {kOutputColour, "output"}, {kOverColour, "true-peak over"}});
   colour(cr, kInputColour, 0.45);
   cairo_move_to(cr, kLeft, level.top + level.height);
   for (int x = 0; x < columns; ++x) cairo_line_to(cr, kLeft + x + 0.5, level.y(peakDb(inEnv, x)));
@@ -256,9 +263,9 @@ void writePlot(const std::string& path, const EnvelopeMeter& input, const Envelo
     colour(cr, c);
     for (size_t w : windows) {
       const double x = xOf((static_cast<double>(w) + 0.5) * window);
-      cairo_move_to(cr, x - 4, y);
-      cairo_line_to(cr, x + 4, y);
-      cairo_line_to(cr, x, y + (down ? 7 : -7));
+      cairo_move_to(cr, x - 5, y);
+      cairo_line_to(cr, x + 5, y);
+      cairo_line_to(cr, x, y + (down ? 9 : -9));
       cairo_close_path(cr);
       cairo_fill(cr);
     }
@@ -291,7 +298,7 @@ void writePlot(const std::string& path, const EnvelopeMeter& input, const Envelo
   for (double g : report.gain.db) {
     if (std::isfinite(g)) deepest = std::min(deepest, std::max(g, -40.0));
   }
-  const double reductionStep = niceStep(-deepest, 4);
+  const double reductionStep = niceStep(-deepest, 5);
   const Panel reduction{680, 170, std::floor(deepest / reductionStep) * reductionStep, 0.0};
   frame(reduction, "Gain reduction, dB (make-up and output gain taken out; gaps where the input is below -70 dBFS)",
         reductionStep, "%.0f");
