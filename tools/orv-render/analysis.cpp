@@ -130,7 +130,9 @@ void TruePeakMeter::run(size_t count) {
       for (size_t k = 0; k < n; ++k) {
         peak = std::max(peak, std::fabs(y[k]));
         // The point lies just before the sample at window index first + k + kHalf.
-        if (overs && std::fabs(y[k]) > 1.0) over(taken_ + static_cast<int64_t>(first + k + kHalf) - static_cast<int64_t>(kHistory));
+        if (overs && std::fabs(y[k]) > 1.0) {
+          over(taken_ + static_cast<int64_t>(first + k + kHalf) - static_cast<int64_t>(kHistory));
+        }
       }
     }
   }
@@ -391,7 +393,8 @@ std::string settingsLine(const Report& r) {
 
 std::string gainDefinition(const Report& r) {
   return "output RMS minus input RMS per 100 ms window, less the plug-in's static gain of " +
-         std::string(r.gain.staticGainDb > 0 ? "+" : "") + num(r.gain.staticGainDb, 2, " dB") + (r.staticGainMethod.empty() ? "" : " (" + r.staticGainMethod + ")") +
+         std::string(r.gain.staticGainDb > 0 ? "+" : "") + num(r.gain.staticGainDb, 2, " dB") +
+         (r.staticGainMethod.empty() ? "" : " (" + r.staticGainMethod + ")") +
          "; never above 0; windows whose input is below -70 dBFS left out";
 }
 

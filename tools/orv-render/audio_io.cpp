@@ -72,7 +72,9 @@ std::optional<HeaderLength> wavLength(std::FILE* file, int64_t size) {
   uint32_t blockAlign = 0;
   for (;;) {
     unsigned char chunk[8];
-    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) return std::nullopt;
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
+      return std::nullopt;
+    }
     const uint32_t length = littleWord(chunk + 4);
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       unsigned char format[16];
@@ -94,7 +96,9 @@ std::optional<HeaderLength> aiffLength(std::FILE* file, int64_t size, bool compr
   int64_t promised = -1, frameBytes = 0;
   for (;;) {
     unsigned char chunk[8];
-    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) return std::nullopt;
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
+      return std::nullopt;
+    }
     const uint32_t length = bigWord(chunk + 4);
     if (std::memcmp(chunk, "COMM", 4) == 0) {
       unsigned char comm[22];
@@ -116,7 +120,8 @@ std::optional<HeaderLength> aiffLength(std::FILE* file, int64_t size, bool compr
       const int64_t start = at + 16 + bigWord(head);
       const int64_t present = std::max<int64_t>(0, size - start);
       const int64_t announced = static_cast<int64_t>(length) - 8 - bigWord(head);
-      return HeaderLength{promised, std::min({promised, present / frameBytes, std::max<int64_t>(0, announced) / frameBytes})};
+      const int64_t held = std::min({promised, present / frameBytes, std::max<int64_t>(0, announced) / frameBytes});
+      return HeaderLength{promised, held};
     }
     at += 8 + length + (length & 1);
   }
@@ -157,12 +162,14 @@ AudioReader::AudioReader(const std::string& path, bool allowShort) : path_(path)
   }
   if (const auto extent = inspectLength(path)) {
     if (extent->held == 0) {
-      throw Error(path + ": no audio frames (the header" +
-                  (extent->promised ? " promises " + frameCount(extent->promised) + ", none follow)" : " is all there is)"));
+      const std::string why =
+          extent->promised ? "promises " + frameCount(extent->promised) + ", none follow" : "is all there is";
+      throw Error(path + ": no audio frames (the header " + why + ")");
     }
     if (extent->held < extent->promised) {
       if (!allowShort) {
-        throw Error(path + ": holds " + frameCount(extent->held) + " but its header promises " + std::to_string(extent->promised) +
+        throw Error(path + ": holds " + frameCount(extent->held) + " but its header promises " +
+                    std::to_string(extent->promised) +
                     "; the file is cut short (--allow-short-input renders what is there)");
       }
       std::fprintf(stderr, "orv-render: warning: %s holds %s of the %lld its header promises; rendering those\n",

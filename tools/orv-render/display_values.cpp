@@ -22,7 +22,8 @@ constexpr size_t kListed = 6;   // word parameters with at most this many texts 
 std::string folded(std::string_view text) {
   std::string out;
   for (char c : text) {
-    if (!std::isspace(static_cast<unsigned char>(c))) out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto u = static_cast<unsigned char>(c);
+    if (!std::isspace(u)) out += static_cast<char>(std::tolower(u));
   }
   return out;
 }
@@ -83,7 +84,8 @@ std::optional<double> parsePlainNumber(std::string_view text) {
   return value;
 }
 
-ParameterScale::ParameterScale(std::string name, Display display) : name_(std::move(name)), display_(std::move(display)) {
+ParameterScale::ParameterScale(std::string name, Display display)
+    : name_(std::move(name)), display_(std::move(display)) {
   std::vector<std::string> grid;
   for (int i = 0; i <= kGrid; ++i) grid.push_back(display_(static_cast<float>(static_cast<double>(i) / kGrid)));
 

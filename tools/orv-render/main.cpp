@@ -273,8 +273,8 @@ int run(const Options& o) {
     probe.setSampleRate(input.rate());
     probe.setBlockSize(o.block);
     session.copySettingsTo(probe);
-    staticGain = measureStaticGain(probe, input.rate(), channels, sidechain ? sidechain->channels() : 0, o.block,
-                                   o.useDouble);
+    const int sideChannels = sidechain ? sidechain->channels() : 0;
+    staticGain = measureStaticGain(probe, input.rate(), channels, sideChannels, o.block, o.useDouble);
   }
   const auto t1 = Clock::now();
 
@@ -351,8 +351,9 @@ int run(const Options& o) {
   std::fputs((o.json ? formatJson(report) : formatReport(report)).c_str(), stdout);
   if (o.timing) {
     std::fprintf(stderr,
-                 "timing: open, load and static-gain probe %.3f s, render with reading, levels and writing alongside %.3f s (inside the "
-                 "plug-in %.3f s, waiting for the files %.3f s), plot, state and rename %.3f s, total %.3f s\n",
+                 "timing: open, load and static-gain probe %.3f s, render with reading, levels and writing "
+                 "alongside %.3f s (inside the plug-in %.3f s, waiting for the files %.3f s), plot, state and "
+                 "rename %.3f s, total %.3f s\n",
                  seconds(t0, t1), seconds(t1, t2), rendered.processSeconds, measured.waitSeconds, seconds(t2, t3),
                  seconds(t0, t3));
   }

@@ -157,7 +157,9 @@ void writePlot(const std::string& path, const EnvelopeMeter& input, const Envelo
     summary += "   |   deepest gain reduction " + fmt("%.1f dB", report.gain.deepestDb) + " at " +
                fmt("%.1f s", report.gain.deepestAtSeconds);
   }
-  if (!report.output.overWindows.empty()) summary += "   |   " + std::to_string(report.output.overWindows.size()) + " true-peak overs";
+  if (const size_t overs = report.output.overWindows.size()) {
+    summary += "   |   " + std::to_string(overs) + " true-peak overs";
+  }
   if (report.clipped) summary += "   |   " + std::to_string(report.clipped) + " samples clipped";
   text(cr, kLeft, 54, summary, 14);
 
@@ -228,7 +230,9 @@ void writePlot(const std::string& path, const EnvelopeMeter& input, const Envelo
   // Panel 1: peak level per pixel column, in dBFS. The input is a filled area, the output a
   // line over it, so neither hides the other.
   const Envelope inEnv = input.columns(columns), outEnv = output.columns(columns);
-  const auto peakDb = [](const Envelope& e, int x) { return dbOf(std::max(std::fabs(e.low[x]), std::fabs(e.high[x]))); };
+  const auto peakDb = [](const Envelope& e, int x) {
+    return dbOf(std::max(std::fabs(e.low[x]), std::fabs(e.high[x])));
+  };
   // From a little under the quietest sounding column to 6 dB over full scale.
   double quietestPeak = 0.0;
   for (const auto* e : {&inEnv, &outEnv}) {
@@ -238,7 +242,8 @@ void writePlot(const std::string& path, const EnvelopeMeter& input, const Envelo
   }
   const Panel level{90, 300, std::clamp(std::floor((quietestPeak - 6.0) / 6.0) * 6.0, -96.0, -24.0), 6};
   frame(level, "Peak level, dBFS", level.lo < -60 ? 12 : 6, "%.0f");
-  legend(kLeft + plotWidth, level.top - 9, {{kInputColour, "input"}, {kOutputColour, "output"}, {kOverColour, "true-peak over"}});
+  legend(kLeft + plotWidth, level.top - 9,
+         {{kInputColour, "input"}, {kOutputColour, "output"}, {kOverColour, "true-peak over"}});
   colour(cr, kInputColour, 0.45);
   cairo_move_to(cr, kLeft, level.top + level.height);
   for (int x = 0; x < columns; ++x) cairo_line_to(cr, kLeft + x + 0.5, level.y(peakDb(inEnv, x)));
@@ -301,7 +306,7 @@ void writePlot(const std::string& path, const EnvelopeMeter& input, const Envelo
   const double reductionStep = niceStep(-deepest, 5);
   const Panel reduction{680, 170, std::floor(deepest / reductionStep) * reductionStep, 0.0};
   frame(reduction, "Gain reduction, dB (make-up and output gain taken out; gaps where the input is below -70 dBFS)",
-        reductionStep, "%.0f");
+        reductionStep, reductionStep < 1.0 ? "%.1f" : "%.0f");
   colour(cr, kReductionColour, 0.35);
   bool open = false;
   double lastX = kLeft;

@@ -276,7 +276,8 @@ std::string Session::listing() {
   std::string text;
   char line[512];
   const auto names = parameterNames();
-  std::snprintf(line, sizeof line, "Parameters of \"%s\" (%zu): display text, normalised value, display range\n", effectName().c_str(), names.size());
+  std::snprintf(line, sizeof line, "Parameters of \"%s\" (%zu): display text, normalised value, display range\n",
+                effectName().c_str(), names.size());
   text += line;
   for (size_t i = 0; i < names.size(); ++i) {
     const auto index = static_cast<int32_t>(i);

@@ -43,7 +43,9 @@ class ProbeStream : public Session::Stream {
     space_.resize(capacity * channels_);
     return space_.data();
   }
-  void outputDone(size_t frames) override { out_.insert(out_.end(), space_.begin(), space_.begin() + frames * channels_); }
+  void outputDone(size_t frames) override {
+    out_.insert(out_.end(), space_.begin(), space_.begin() + static_cast<ptrdiff_t>(frames * channels_));
+  }
 
   // Output level over input level from `from` on, in dB.
   double gainDb(size_t from) const {
