@@ -131,6 +131,38 @@ TEST(RenderLevels, MetersFedInPiecesAgreeWithTheWholeSignal) {
   for (size_t w = 0; w < g.db.size(); ++w) EXPECT_NEAR(g.db[w], 0.0, 1e-9) << "window " << w;
 }
 
+// The short-term series against libebur128's own reading every 100 ms, on a signal whose
+// level and spectrum change (a tone, noise, a step), mono and stereo, at two rates.
+TEST(RenderLevels, ShortTermLoudnessMatchesLibebur128) {
+  for (int rate : {44100, 48000}) {
+    for (int channels : {1, 2}) {
+      Planar audio = sine(channels, rate, 6.0, 997.0, 0.3);
+      const std::vector<double> noise = edgy(audio[0].size(), 99);
+      for (size_t i = 0; i < audio[0].size(); ++i) {
+        const double g = i < audio[0].size() / 2 ? 1.0 : 0.1;
+        audio[0][i] = g * (audio[0][i] + 0.5 * noise[i]);
+      }
+      const Levels levels = measureLevels(audio, rate);
+      ebur128_state* st = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), EBUR128_MODE_S);
+      const auto window = static_cast<size_t>(rate / 10);
+      std::vector<double> piece;
+      for (size_t w = 0; w * window < audio[0].size(); ++w) {
+        piece.clear();
+        for (size_t i = w * window; i < (w + 1) * window && i < audio[0].size(); ++i) {
+          for (int c = 0; c < channels; ++c) piece.push_back(audio[static_cast<size_t>(c)][i]);
+        }
+        ebur128_add_frames_double(st, piece.data(), piece.size() / static_cast<size_t>(channels));
+        double expected = 0.0;
+        ebur128_loudness_shortterm(st, &expected);
+        ASSERT_LT(w, levels.shortTermLufs.size());
+        EXPECT_NEAR(levels.shortTermLufs[w], expected, 0.01) << rate << " Hz, " << channels << " ch, window " << w;
+      }
+      EXPECT_EQ(levels.shortTermLufs.size(), 60u);
+      ebur128_destroy(&st);
+    }
+  }
+}
+
 TEST(RenderLevels, SilenceHasNoLevels) {
   const Levels levels = measureLevels(Planar(2, std::vector<double>(48000, 0.0)), 48000);
   EXPECT_TRUE(std::isinf(levels.samplePeakDb) && levels.samplePeakDb < 0);

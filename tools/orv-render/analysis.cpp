@@ -156,8 +156,46 @@ LevelMeter::LevelMeter(int channels, int rate)
     : channels_(channels),
       window_(std::max<size_t>(1, static_cast<size_t>(std::lround(kWindowSeconds * rate)))),
       loudness_(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                             EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_S)),
-      truePeaks_(static_cast<size_t>(channels), TruePeakMeter(window_)) {}
+                             EBUR128_MODE_I | EBUR128_MODE_LRA)),
+      truePeaks_(static_cast<size_t>(channels), TruePeakMeter(window_)),
+      weighting_(rate),
+      filterState_(static_cast<size_t>(channels) * 6, 0.0) {}
+
+// Coefficients as BS.1770 gives them at 48 kHz, moved to other rates through the bilinear
+// transform of the analogue prototypes (the derivation libebur128 uses too).
+KWeighting::KWeighting(int rate) {
+  const double pi = 3.14159265358979323846;
+  double f0 = 1681.974450955533, gain = 3.999843853973347, q = 0.7071752369554196;
+  double k = std::tan(pi * f0 / rate);
+  const double vh = std::pow(10.0, gain / 20.0), vb = std::pow(vh, 0.4996667741545416);
+  double a0 = 1.0 + k / q + k * k;
+  shelfB[0] = (vh + vb * k / q + k * k) / a0;
+  shelfB[1] = 2.0 * (k * k - vh) / a0;
+  shelfB[2] = (vh - vb * k / q + k * k) / a0;
+  shelfA[0] = 1.0;
+  shelfA[1] = 2.0 * (k * k - 1.0) / a0;
+  shelfA[2] = (1.0 - k / q + k * k) / a0;
+  f0 = 38.13547087602444;
+  q = 0.5003270373238773;
+  k = std::tan(pi * f0 / rate);
+  a0 = 1.0 + k / q + k * k;
+  passB[0] = 1.0, passB[1] = -2.0, passB[2] = 1.0;
+  passA[0] = 1.0;
+  passA[1] = 2.0 * (k * k - 1.0) / a0;
+  passA[2] = (1.0 - k / q + k * k) / a0;
+}
+
+void LevelMeter::readShortTerm() {
+  energies_.push_back(energy_);
+  energy_ = 0.0;
+  // The last 3 s (30 windows), counted as silence before the start, as a meter shows it.
+  const size_t n = std::min<size_t>(energies_.size(), 30);
+  double sum = 0.0;
+  for (size_t i = energies_.size() - n; i < energies_.size(); ++i) sum += energies_[i];
+  const double mean = sum / (30.0 * static_cast<double>(window_));
+  const double lufs = mean > 0.0 ? -0.691 + 10.0 * std::log10(mean) : kMinusInf;
+  shortTerm_.push_back(lufs > -200.0 ? lufs : kMinusInf);
+}
 
 LevelMeter::~LevelMeter() {
   if (loudness_) ebur128_destroy(&loudness_);
@@ -168,11 +206,7 @@ void LevelMeter::add(const double* interleaved, size_t frames) {
   while (frames > 0) {
     const size_t n = std::min(frames, window_ - frames_ % window_);
     addPiece(interleaved, n);
-    if (frames_ % window_ == 0) {
-      double value = kMinusInf;
-      if (loudness_ && ebur128_loudness_shortterm(loudness_, &value) != EBUR128_SUCCESS) value = kMinusInf;
-      shortTerm_.push_back(std::isfinite(value) && value > -200.0 ? value : kMinusInf);
-    }
+    if (frames_ % window_ == 0) readShortTerm();
     interleaved += n * static_cast<size_t>(channels_);
     frames -= n;
   }
@@ -199,6 +233,24 @@ void LevelMeter::addPiece(const double* interleaved, size_t frames) {
     }
   }
   if (loudness_) ebur128_add_frames_double(loudness_, interleaved, frames);
+
+  const KWeighting& k = weighting_;
+  double energy = energy_;
+  for (int c = 0; c < channels_; ++c) {
+    double* z = filterState_.data() + 6 * c;
+    double x1 = z[0], x2 = z[1], s1 = z[2], s2 = z[3], y1 = z[4], y2 = z[5];
+    for (size_t i = 0; i < frames; ++i) {
+      const double x = interleaved[i * static_cast<size_t>(channels_) + c];
+      const double s = k.shelfB[0] * x + k.shelfB[1] * x1 + k.shelfB[2] * x2 - k.shelfA[1] * s1 - k.shelfA[2] * s2;
+      const double y = s - 2.0 * s1 + s2 - k.passA[1] * y1 - k.passA[2] * y2;
+      x2 = x1, x1 = x, y2 = y1, y1 = y;
+      // The high-pass reads the shelf's output, so its history is the shelf's.
+      s2 = s1, s1 = s;
+      energy += y * y;
+    }
+    z[0] = x1, z[1] = x2, z[2] = s1, z[3] = s2, z[4] = y1, z[5] = y2;
+  }
+  energy_ = energy;
 }
 
 Levels LevelMeter::finish() {
@@ -206,11 +258,7 @@ Levels LevelMeter::finish() {
   double tp = 0.0;
   for (auto& meter : truePeaks_) tp = std::max(tp, meter.finish());
   // A short last window still gets its reading.
-  if (frames_ % window_ != 0) {
-    double value = kMinusInf;
-    if (loudness_ && ebur128_loudness_shortterm(loudness_, &value) != EBUR128_SUCCESS) value = kMinusInf;
-    shortTerm_.push_back(std::isfinite(value) && value > -200.0 ? value : kMinusInf);
-  }
+  if (frames_ % window_ != 0) readShortTerm();
   levels.shortTermLufs = shortTerm_;
   const size_t windows = (frames_ + window_ - 1) / window_;
   for (auto& meter : truePeaks_) {

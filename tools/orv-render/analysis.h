@@ -60,8 +60,16 @@ class TruePeakMeter {
   std::vector<size_t> overs_;
 };
 
+// The K-weighting filter of EBU R128 loudness (a high shelf, then a high-pass) for one rate.
+struct KWeighting {
+  explicit KWeighting(int rate);
+  double shelfB[3], shelfA[3], passB[3], passA[3];  // A[0] = 1
+};
+
 // Every level of one signal, fed in pieces of interleaved frames (so the whole signal is never
-// held). Loudness through libebur128 in the integrated and range modes only: the peaks are ours.
+// held). Loudness through libebur128 in the integrated and range modes only: the peaks are ours,
+// and so is the short-term series, summed from 100 ms energies - libebur128 sums all 3 s again
+// for every reading, which would cost more than the rest of the meter.
 class LevelMeter {
  public:
   LevelMeter(int channels, int rate);
@@ -80,6 +88,11 @@ class LevelMeter {
   std::vector<TruePeakMeter> truePeaks_;
   std::vector<double> channel_;  // one channel of a piece, contiguous for the interpolator
   std::vector<double> shortTerm_;
+  KWeighting weighting_;
+  std::vector<double> filterState_;  // per channel: shelf x1 x2 y1 y2, high-pass y1 y2
+  std::vector<double> energies_;     // K-weighted energy of each window, channels summed
+  double energy_ = 0.0;              // of the window being filled
+  void readShortTerm();
   double peak_ = 0.0, sumSquares_ = 0.0;
   uint64_t frames_ = 0;
 };
