@@ -516,6 +516,10 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
   writeFile(file("whole.aiff"), music(2, 44100, 0.2), 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
   const std::string aiff = slurp(file("whole.aiff"));
   std::ofstream(file("cut.aiff"), std::ios::binary) << aiff.substr(0, aiff.find("SSND") + 16 + 4 * 500);
+  // A FLAC file's length is only known to fall short once decoding stops early.
+  writeFile(file("whole.flac"), music(2, 44100, 0.2), 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  const std::string flac = slurp(file("whole.flac"));
+  std::ofstream(file("cut.flac"), std::ios::binary) << flac.substr(0, flac.size() / 2);
   fs::create_symlink("in.wav", file("link.wav"));
   ASSERT_EQ(render({VALDRIS_PATH, "--list", "--state-out", file("state.bin").string()}).status, 0);
   // The other product's identifier, as written on a little- and on a big-endian machine.
@@ -528,7 +532,8 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
   std::ofstream(file("other_be.bin"), std::ios::binary) << otherBe;
   const std::vector<std::string> inputs = {"in.wav",    "three.wav", "side48k.wav",  "text.wav",     "fake.so",
                                            "short.bin", "state.bin", "other_le.bin", "other_be.bin", "cut.wav",
-                                           "header.wav", "empty.wav", "link.wav",     "whole.aiff",   "cut.aiff"};
+                                           "header.wav", "empty.wav", "link.wav",     "whole.aiff",   "cut.aiff",
+                                           "whole.flac", "cut.flac"};
 
   const std::string in = file("in.wav").string(), out = file("out.wav").string();
   const std::string V = VALDRIS_PATH;
@@ -583,6 +588,8 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
       {"truncated WAV", {V, file("cut.wav").string(), out},
        "cut\\.wav: holds 1000 frames but its header promises 8820; the file is cut short \\(--allow-short-input renders"},
       {"truncated AIFF", {V, file("cut.aiff").string(), out}, "cut\\.aiff: holds 500 frames but its header promises 8820"},
+      {"truncated FLAC", {V, file("cut.flac").string(), out},
+       "cut\\.flac: reading stopped after [0-9]+ frames of the 8820 its header promises; the file is cut short"},
       {"header only, cut", {V, file("header.wav").string(), out}, "header\\.wav: no audio frames \\(the header promises 8820 frames, none follow\\)$"},
       {"header only, empty", {V, file("empty.wav").string(), out}, "empty\\.wav: no audio frames"},
   };
