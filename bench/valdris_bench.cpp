@@ -60,6 +60,27 @@ void BM_Kernel(benchmark::State& state, Mode mode, double rate, bool silent) {
   setCounters(state, rate);
 }
 
+// What the audio thread pays for taking over changes: the plain kernel with
+// High automated before every call (two filter designs per call), and with a
+// whole preset loaded before every call (every value derived again, the FAT
+// and Smooth table rebuilds included; preset changes are far rarer).
+void BM_Changes(benchmark::State& state, bool wholePreset) {
+  auto v = makeValdris(Mode::plain, 44100.0);
+  HostBuffers<float> b(programme(44100.0, false));
+  int call = 0;
+  runBlocks(state, b, [&v, &call, wholePreset](float** ins, float** outs) {
+    ++call;
+    if (wholePreset) {
+      v->selectPreset(call & 15);
+      for (const auto& [index, value] : settings(Mode::plain)) v->setParameter(index, value);
+    } else {
+      v->setParameter(p::kHigh, static_cast<float>(call & 1023) / 1023.0f);
+    }
+    v->processReplacing(ins, outs, kBlock);
+  });
+  setCounters(state, 44100.0);
+}
+
 // The same plain kernel through the module's exported entry and its record,
 // as a DAW would call it.
 void BM_HostPath(benchmark::State& state) {
@@ -98,6 +119,8 @@ void registerAll() {
   benchmark::RegisterBenchmark("noise/FAT+Smooth/44100/float", BM_Kernel<float>, Mode::fatSmooth, 44100.0, false);
   benchmark::RegisterBenchmark(kReferenceName, BM_Reference, Mode::plain, 44100.0);
   benchmark::RegisterBenchmark("hostpath/plain/44100/float", BM_HostPath);
+  benchmark::RegisterBenchmark("changes/High/plain/44100/float", BM_Changes, false);
+  benchmark::RegisterBenchmark("changes/preset/plain/44100/float", BM_Changes, true);
 }
 
 }  // namespace

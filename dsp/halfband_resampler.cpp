@@ -1,5 +1,7 @@
 #include "dsp/halfband_resampler.h"
 
+#include "dsp/cpu_clones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>

@@ -222,6 +222,7 @@ void Engine::suspend(double newHostRate) noexcept {
     for (double* buffer : block) std::memset(buffer, 0, sizeof(double) * kBlockBuffer);
   makeupGain = makeupTarget;
   outputGain = outputTarget;
+  meters.publish(feed);
 }
 
 void Engine::resume(double newHostRate) noexcept {
@@ -514,6 +515,7 @@ void Engine::monoBlock(const Channels<float>& io, int32_t first, int n) noexcept
 }
 
 void Engine::process(const Channels<float>& io, int32_t frames) noexcept {
+  if (meters.clearRequested()) feed.clearReadings();
   if (frames > 0 && memory != nullptr) {
     meterSource = valdris::meterSourceOf(meterMode);
     meterCoefs = valdris::meterCoefficients(meterSource, rate, vuTime, ppmAttackTime, ppmReturnTime);
@@ -525,6 +527,7 @@ void Engine::process(const Channels<float>& io, int32_t frames) noexcept {
     valdris::ageHolds(feed, frames);
   }
   valdris::checkOvers(feed, overThreshold);
+  meters.publish(feed);
 }
 
 }  // namespace orv::nimlet

@@ -41,7 +41,8 @@ class Engine {
   bool ready() const noexcept { return memory != nullptr; }
 
   // Derived values of one parameter from its stored raw value (for the over
-  // indicator the stored step). Index 1 resets the engine.
+  // indicator the stored step). Index 1 resets the engine. Called by
+  // whichever thread owns the engine: the audio thread while processing runs.
   void setParameter(int32_t index, float raw) noexcept;
 
   // The host's rate drives the attack and release times and the VU filters;
@@ -55,8 +56,10 @@ class Engine {
   // One host call; frames <= 0 runs only the over check.
   void process(const Channels<float>& io, int32_t frames) noexcept;
 
-  const valdris::MeterFeed& meterFeed() const noexcept { return feed; }
-  valdris::MeterFeed& meterFeed() noexcept { return feed; }
+  // The meter values as published after the latest call; one reader thread.
+  valdris::MeterFeed meterFeed() noexcept { return meters.read(); }
+  // Levels, lamps and counts go to 0 before the next call; any thread.
+  void clearMeterReadings() noexcept { meters.requestClear(); }
   bool externalSidechain() const noexcept { return sidechainExternal; }
 
   // For tests and the editor.
@@ -135,6 +138,7 @@ class Engine {
   int meterSource = valdris::kMeterGain;  // of the current call
   valdris::MeterCoefficients meterCoefs{};
   valdris::MeterFeed feed;
+  valdris::MeterFeedExchange meters;
 
   // Allocated once.
   double* memory = nullptr;

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "host/host_answers.h"
 #include "nimlet/factory_presets.h"
 #include "platform/message_box.h"
+#include "presets/preset_system_editor.h"
 #include "valdris/meter_settings.h"
 #include "valdris/parameters.h"
 
@@ -35,6 +37,10 @@ Nimlet::Nimlet(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaster,
   }
   setParameter(kMeters, 0.5f);
 
+  // The editor object attaches itself; it keeps the preset files, defaults
+  // and memories, and no window is announced to the host yet.
+  if (!allocationFailed && new (std::nothrow) CPresetSystemEditor(this) == nullptr) allocationFailed = true;
+
   if (allocationFailed) {
     setNumInputs(1);
     setNumOutputs(1);
@@ -43,7 +49,6 @@ Nimlet::Nimlet(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaster,
     return;
   }
 
-  // The editor attaches here once it exists.
   loadEditorDefaults();
   selectPreset(0);
   suspend();
@@ -85,6 +90,7 @@ void Nimlet::suspend() {
     return;
   }
   updateBlockSize();
+  applyParameterChanges();
   engine.suspend(getSampleRate());
 }
 
@@ -94,6 +100,7 @@ void Nimlet::resume() {
     return;
   }
   updateBlockSize();
+  applyParameterChanges();
   engine.resume(getSampleRate());
   setInitialDelay(updateLatency());
 }
@@ -108,22 +115,33 @@ void Nimlet::processReplacing(float** inputs, float** outputs, int32_t frames) {
     else if (in != out) std::memmove(out, in, sizeof(float) * static_cast<size_t>(frames));
     return;
   }
+  applyParameterChanges();
   valdris::Channels<float> io{};
   if (frames > 0) io = selectSources(*this, inputs, outputs, flags, engine.externalSidechain());
   engine.process(io, frames);
 }
 
+void Nimlet::applyParameterChanges() {
+  raw.applyChanges([this](int32_t index, float value) { engine.setParameter(index, value); });
+}
+
 void Nimlet::setParameter(int32_t index, float value) {
   if (index >= 0 && index < kNumParamIndices && index != kGap) {
-    raw[index] = index == kOverIndicator ? valdris::overIndicatorStep(value) : value;
-    engine.setParameter(index, raw[index]);
+    raw.set(index, index == kOverIndicator ? valdris::overIndicatorStep(value) : value);
   }
   storeAndForward(index, value);
 }
 
+void Nimlet::selectPreset(int32_t index) {
+  // The audio thread takes the whole preset at one block boundary.
+  raw.hold();
+  CPresetSystemEffect::selectPreset(index);
+  raw.release();
+}
+
 float Nimlet::getParameter(int32_t index) {
   if (index < 0 || index >= kNumParamIndices || index == kGap) return 0.0f;
-  return raw[index];
+  return raw.get(index);
 }
 
 void Nimlet::getParameterDisplay(int32_t index, char* text) {
@@ -131,7 +149,7 @@ void Nimlet::getParameterDisplay(int32_t index, char* text) {
     text[0] = '\0';
     return;
   }
-  parameterDisplay(index, raw[index], text);
+  parameterDisplay(index, raw.get(index), text);
 }
 
 void Nimlet::getParameterName(int32_t index, char* text) { parameterName(index, text); }
@@ -186,7 +204,7 @@ bool Nimlet::getProductString(char* text) {
 
 float Nimlet::getPhysicalValue(int32_t index) {
   if (index < 0 || index >= kNumParamIndices) return 0.0f;
-  const float v = raw[index];
+  const float v = raw.get(index);
   const double x = clampUnit(v);
   switch (index) {
     case kSoft: case kRms: case kLimiter: case kAutoRelease: case kAutoMakeup: case kLinkHighCut: case kLinkLowCut:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "host/parameter_hand_over.h"
 #include "nimlet/engine.h"
 #include "nimlet/parameters.h"
 #include "valdris/source_selection.h"
@@ -34,6 +35,7 @@ class Nimlet : public CPresetSystemEffect {
   bool getOutputProperties(int32_t index, vst::VstPinProperties* p) override;
   bool setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) override;
   bool setProcessPrecision(int32_t /*precision*/) override { return true; }
+  void selectPreset(int32_t index) override;
   bool getEffectName(char* name) override;
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
@@ -46,22 +48,30 @@ class Nimlet : public CPresetSystemEffect {
   virtual float getLatencyMs();
   // 1021 - N samples, N the detector length at the host's rate; also stored.
   virtual int32_t updateLatency();
-  void updateAttack() { engine.updateAttack(); }
-  void updateRelease() { engine.updateRelease(); }
+  // Recomputed by the engine at the next processing call.
+  void updateAttack() { raw.touch(nimlet::kAttack); }
+  void updateRelease() { raw.touch(nimlet::kRelease); }
 
   bool hasFailedAllocation() const { return allocationFailed; }
   const ArrangementFlags& arrangement() const { return flags; }
   int32_t latencySamples() const { return latency; }
 
-  // Meter levels, holds and over lamps, written by the processing.
-  const valdris::MeterFeed& getMeterFeed() const { return engine.meterFeed(); }
-  valdris::MeterFeed& getMeterFeed() { return engine.meterFeed(); }
+  // Meter levels, holds and over lamps as the latest processing call left
+  // them; for one reader (the editor). Clearing takes effect at the next call.
+  valdris::MeterFeed getMeterFeed() { return engine.meterFeed(); }
+  void clearMeterReadings() { engine.clearMeterReadings(); }
+  // The engine as the audio thread last left it; read it only while no
+  // other thread processes. Parameter changes reach it at the next call.
   const nimlet::Engine& getEngine() const { return engine; }
 
  private:
   void reportAllocationFailure();
+  // By the thread that owns the engine: the processing thread, or the one
+  // that suspends and resumes while processing is stopped.
+  void applyParameterChanges();
 
-  float raw[nimlet::kNumParamIndices] = {};
+  // Raw values as last set, from any thread; the engine derives its own.
+  ParameterHandOver<nimlet::kNumParamIndices> raw;
   ArrangementFlags flags;
   bool allocationFailed = false;
   int32_t latency = 0;

@@ -13,8 +13,10 @@
 // same way everywhere. An empty value name is the key's unnamed value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace orv::platform {
@@ -46,6 +48,13 @@ class RegistryKey {
   bool query(std::string_view name, RegType type, void* data, uint32_t& size) const;
   bool set(std::string_view name, RegType type, const void* data, uint32_t size);
   bool remove(std::string_view name);
+
+  // String values as 8-bit text in the platform's encoding of file paths;
+  // stored as UTF-16 with a terminator, as on Windows. A value that is
+  // missing, not a string, not convertible or longer than maxLength bytes
+  // once converted reads as missing, and `text` is left as it was.
+  bool queryString(std::string_view name, std::string& text, size_t maxLength) const;
+  bool setString(std::string_view name, std::string_view text);
 
  private:
   struct Impl;

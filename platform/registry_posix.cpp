@@ -25,9 +25,15 @@
 // the new value whole. The fsync costs a few milliseconds per write, and
 // writes happen only when an editor or instance closes; without it a power
 // loss right after the rename can leave an empty file on some file systems,
-// losing the old value as well as the new one.
+// losing the old value as well as the new one. A writer killed between the
+// two leaves its temporary file behind; the next write to the key removes
+// temporaries older than a minute (younger ones may belong to a writer still
+// at work in another process).
 #include "platform/registry.h"
 
+#include "platform/path_text.h"
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,6 +41,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -214,6 +221,22 @@ bool readValue(const std::string& file, RegType type, void* data, uint32_t& size
   return true;
 }
 
+constexpr char kTempPrefix[] = ".tmp-";
+constexpr time_t kStaleSeconds = 60;
+
+void removeStaleTemporaries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const time_t now = time(nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    if (std::strncmp(entry->d_name, kTempPrefix, sizeof kTempPrefix - 1) != 0) continue;
+    struct stat st {};
+    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - st.st_mtime > kStaleSeconds) unlinkat(dirfd(dir), entry->d_name, 0);
+  }
+  closedir(dir);
+}
+
 bool writeValue(const std::string& folder, const std::string& file, RegType type, const void* data, uint32_t size) {
   if (size > 0 && data == nullptr) return false;
   std::vector<uint8_t> bytes(kHeaderSize + size_t{size});
@@ -223,8 +246,9 @@ bool writeValue(const std::string& folder, const std::string& file, RegType type
   if (size > 0) std::memcpy(bytes.data() + kHeaderSize, data, size);
   putU32(bytes.data() + 12, hashBytes(bytes.data() + kHeaderSize, size));
 
+  removeStaleTemporaries(folder);
   // mkostemp makes the name unique across processes and threads (O_EXCL).
-  std::string temp = folder + "/.tmp-XXXXXX";
+  std::string temp = folder + "/" + kTempPrefix + "XXXXXX";
   Fd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
   const bool ok = writeAll(fd.get(), bytes.data(), bytes.size()) && fsync(fd.get()) == 0 && fd.closeChecked() &&
@@ -287,6 +311,36 @@ bool RegistryKey::remove(std::string_view name) {
   try {
     std::string file;
     return valueFile(impl_->folder, name, file) && unlink(file.c_str()) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool RegistryKey::queryString(std::string_view name, std::string& text, size_t maxLength) const {
+  try {
+    // Every unit converts to at least one byte, so a longer value cannot fit.
+    std::u16string units(maxLength + 1, u'\0');
+    uint32_t size = static_cast<uint32_t>(units.size() * sizeof(char16_t));
+    if (!query(name, RegType::string, units.data(), size) || size % sizeof(char16_t) != 0) return false;
+    units.resize(size / sizeof(char16_t));
+    // Windows keeps what the writer stored: the terminator may be missing.
+    const size_t end = units.find(u'\0');
+    if (end != std::u16string::npos) units.resize(end);
+    std::string converted;
+    if (!pathFromUtf16(units, converted) || converted.size() > maxLength) return false;
+    text = std::move(converted);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool RegistryKey::setString(std::string_view name, std::string_view text) {
+  try {
+    std::u16string units;
+    if (!pathToUtf16(text, units)) return false;
+    units += u'\0';
+    return set(name, RegType::string, units.data(), static_cast<uint32_t>(units.size() * sizeof(char16_t)));
   } catch (...) {
     return false;
   }

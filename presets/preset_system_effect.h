@@ -65,6 +65,11 @@ class CPresetSystemEffect : public AudioEffectX {
   // For the editor side (preset files, bank files, registry defaults).
   Preset* presetTable() { return presets; }
 
+  // Takes ownership of the editor object without telling the host of an
+  // editor window: effFlagsHasEditor comes only with setEditor, from an
+  // editor that can open one.
+  void attachEditor(AEffEditor* newEditor) { editor = newEditor; }
+
  protected:
   bool isLoadingPreset() const { return loadingPreset; }
   // What every product's setter does after deriving its engine values: the

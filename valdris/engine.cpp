@@ -169,6 +169,16 @@ void Engine::configureLinkFilters() noexcept {
   }
 }
 
+void Engine::applyTilt() noexcept {
+  const double v = clampUnit(tiltRaw);
+  const double a = 0.5 * std::pow(4.0, 1.0 - v);
+  const double b = 0.5 * std::pow(4.0, v);
+  // Expansion swaps the sides so the image moves the same way.
+  const bool compressing = ratioIndex >= kUnityRatioIndex;
+  balance[0] = compressing ? b : a;
+  balance[1] = compressing ? a : b;
+}
+
 void Engine::setParameter(int32_t index, float raw) noexcept {
   switch (index) {
     case kPower: powerOn = switchOn(raw); break;
@@ -203,6 +213,8 @@ void Engine::setParameter(int32_t index, float raw) noexcept {
       }
       const double t = 0.55 * thresholdFactor;
       autoMakeup = std::pow(t / std::pow(t, curve.inverseRatio), 0.8);
+      // The balance swaps sides between compression and expansion.
+      if (index == kRatio) applyTilt();
       break;
     }
     case kAttack: attackRaw = raw; computeAttack(); break;
@@ -234,16 +246,10 @@ void Engine::setParameter(int32_t index, float raw) noexcept {
     case kLinkHighCut: linkHighCut = switchOn(raw); configureLinkFilters(); break;
     case kLinkLowCut: linkLowCut = switchOn(raw); configureLinkFilters(); break;
     case kLink: linkAmount = std::pow(clampUnit(raw), 1.4); break;
-    case kTilt: {
-      const double v = clampUnit(raw);
-      const double a = 0.5 * std::pow(4.0, 1.0 - v);
-      const double b = 0.5 * std::pow(4.0, v);
-      // Expansion swaps the sides so the image moves the same way.
-      const bool compressing = ratioIndex >= kUnityRatioIndex;
-      balance[0] = compressing ? b : a;
-      balance[1] = compressing ? a : b;
+    case kTilt:
+      tiltRaw = raw;
+      applyTilt();
       break;
-    }
     case kMix: mixTarget = clampUnit(raw); break;
     case kOutput: outputTarget = valdris::outputGain(raw); break;
     case kMeters: meterMode = clampUnit(raw); break;
@@ -292,6 +298,7 @@ void Engine::suspend(double hostRate) noexcept {
   live.makeupGain = makeupTarget;
   live.outputGain = outputTarget;
   live.mixAmount = mixTarget;
+  meters.publish(live.feed);
 }
 
 void Engine::resume(double hostRate) noexcept {
@@ -715,6 +722,7 @@ void Engine::outputStage(const Channels<T>& io, int32_t first, int n) noexcept {
 
 template <typename T>
 void Engine::process(const Channels<T>& io, int32_t frames) noexcept {
+  if (meters.clearRequested()) live.feed.clearReadings();
   if (frames > 0) {
     meterSource = meterSourceOf(meterMode);
     meterCoefs = meterCoefficients(meterSource, rate, vuTime, ppmAttackTime, ppmReturnTime);
@@ -738,6 +746,7 @@ void Engine::process(const Channels<T>& io, int32_t frames) noexcept {
     ageHolds(live.feed, frames);
   }
   checkOvers(live.feed, overThreshold);
+  meters.publish(live.feed);
 }
 
 template void Engine::process<float>(const Channels<float>&, int32_t) noexcept;

@@ -46,7 +46,9 @@ class Engine {
   bool ready() const noexcept { return memory != nullptr && resamplers != nullptr; }
 
   // Derived values of one parameter from its stored raw value (for the over
-  // indicator the stored step). Ratio does not re-apply Tilt here.
+  // indicator the stored step). Ratio re-derives the balance from the last
+  // Tilt value given. Called by whichever thread owns the engine: the audio
+  // thread while processing runs.
   void setParameter(int32_t index, float raw) noexcept;
 
   // Clears all running state; `hostRate` is clamped into 22.05 .. 192 kHz.
@@ -58,8 +60,10 @@ class Engine {
   template <typename T>
   void process(const Channels<T>& io, int32_t frames) noexcept;
 
-  const MeterFeed& meterFeed() const noexcept { return live.feed; }
-  MeterFeed& meterFeed() noexcept { return live.feed; }
+  // The meter values as published after the latest call; one reader thread.
+  MeterFeed meterFeed() noexcept { return meters.read(); }
+  // Levels, lamps and counts go to 0 before the next call; any thread.
+  void clearMeterReadings() noexcept { meters.requestClear(); }
 
   // The side-chain inputs are used only when this is on.
   bool externalSidechain() const noexcept { return sidechainExternal; }
@@ -75,6 +79,10 @@ class Engine {
   double balanceLeft() const noexcept { return balance[0]; }
   double balanceRight() const noexcept { return balance[1]; }
   const StaticCurve& staticCurve() const noexcept { return curve; }
+  const dsp::Biquad& lowShelfFilter(int ch) const noexcept { return live.lowShelf[ch & 1]; }
+  const dsp::Biquad& highShelfFilter(int ch) const noexcept { return live.highShelf[ch & 1]; }
+  const dsp::Biquad& linkFilter(int ch) const noexcept { return live.link[ch & 1]; }
+  const dsp::Biquad& fastFollowerFilter(int ch) const noexcept { return live.fastFollower[ch & 1]; }
 
  private:
   enum Buffer { kMainL, kMainR, kSideL, kSideR, kOutL, kOutR, kNumBuffers };
@@ -96,6 +104,7 @@ class Engine {
   void resetResamplers() noexcept;
   void clearBlockBuffers() noexcept;
   void configureLinkFilters() noexcept;
+  void applyTilt() noexcept;
   double envelopeRate() const noexcept { return fatOn ? 2.0 * rate : rate; }
 
   struct Running;
@@ -133,6 +142,7 @@ class Engine {
   float attackRaw = 0.0f;
   float releaseRaw = 0.0f;
   float ratioRaw = 0.0f;
+  float tiltRaw = 0.0f;
 
   // Derived values.
   bool powerOn = false, fatOn = false, limiterOn = false, autoMakeupOn = false, smoothOn = false;
@@ -185,6 +195,7 @@ class Engine {
   int sidechainWrite = kRingMask;
   int meterSource = kMeterGain;  // of the current call
   MeterCoefficients meterCoefs{};
+  MeterFeedExchange meters;
   LookaheadLimiter limiter;
   HilbertRing hilbert[2];
 

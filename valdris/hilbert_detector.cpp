@@ -1,5 +1,7 @@
 #include "valdris/hilbert_detector.h"
 
+#include "dsp/cpu_clones.h"
+
 #include <numbers>
 
 #include "dsp/cpu_clones.h"

@@ -1,8 +1,10 @@
 // The values the needle meters, their holds and the over lamps display. The
-// engine writes them while processing; the editor only reads them and may
-// clear levels, lamps and counts. Shared by both products.
+// engine writes them while processing and publishes a snapshot after every
+// call; the editor reads the newest snapshot and may ask for levels, lamps and
+// counts to be cleared. Shared by both products.
 #pragma once
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -22,6 +24,47 @@ struct MeterFeed {
   double overLamp[2] = {0.01, 0.01};
 
   void reset() noexcept { *this = MeterFeed{}; }
+  // What the editor may clear: levels, lamps and counts, not the holds.
+  void clearReadings() noexcept {
+    for (int ch = 0; ch < 2; ++ch) {
+      vuLevel[ch] = ppmLevel[ch] = overLamp[ch] = 0.0;
+      overCount[ch] = 0;
+    }
+  }
+};
+
+// Hands the meter values from the audio thread to the editor whole, as a
+// triple buffer: the writer fills a slot of its own and swaps it with the
+// middle one; the reader swaps the middle one in when it is newer. Neither
+// waits, and neither ever sees a slot the other is filling. One writer (the
+// audio thread, or the thread that suspends and resumes while processing is
+// stopped) and one reader.
+class MeterFeedExchange {
+ public:
+  void publish(const MeterFeed& feed) noexcept {
+    slots_[back_] = feed;
+    back_ = middle_.exchange(back_ | kFresh, std::memory_order_acq_rel) & kSlot;
+  }
+  MeterFeed read() noexcept {
+    if ((middle_.load(std::memory_order_relaxed) & kFresh) != 0)
+      front_ = middle_.exchange(front_, std::memory_order_acq_rel) & kSlot;
+    return slots_[front_];
+  }
+
+  // Reader side: ask the writer to clear levels, lamps and counts.
+  void requestClear() noexcept { clear_.store(true, std::memory_order_relaxed); }
+  // Writer side, before a call.
+  bool clearRequested() noexcept {
+    return clear_.load(std::memory_order_relaxed) && clear_.exchange(false, std::memory_order_relaxed);
+  }
+
+ private:
+  static constexpr int kSlot = 3, kFresh = 4;
+  MeterFeed slots_[3];
+  int back_ = 0;   // the writer's
+  int front_ = 1;  // the reader's
+  std::atomic<int> middle_{2};
+  std::atomic<bool> clear_{false};
 };
 
 // What the meters show, from the Meters value (0..1) rounded at twice its value.

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "host/host_answers.h"
 #include "platform/allocation.h"
 #include "platform/message_box.h"
+#include "presets/preset_system_editor.h"
 #include "valdris/factory_presets.h"
 #include "valdris/meter_settings.h"
 
@@ -48,6 +50,10 @@ Valdris::Valdris(vst::HostCallback audioMaster) : CPresetSystemEffect(audioMaste
   }
   setParameter(kMeters, 0.5f);
 
+  // The editor object attaches itself; it keeps the preset files, defaults
+  // and memories, and no window is announced to the host yet.
+  if (!allocationFailed && new (std::nothrow) CPresetSystemEditor(this) == nullptr) allocationFailed = true;
+
   if (allocationFailed) {
     setNumInputs(1);
     setNumOutputs(1);
@@ -78,6 +84,7 @@ void Valdris::suspend() {
   }
   updateBlockSize();
   getOutputLatency();
+  applyParameterChanges();
   engine.suspend(getSampleRate());
 }
 
@@ -85,6 +92,7 @@ void Valdris::resume() {
   if (allocationFailed) return;
   updateBlockSize();
   getOutputLatency();
+  applyParameterChanges();
   engine.resume(getSampleRate());
   setInitialDelay(static_cast<int32_t>(getLatencySamples()));
 }
@@ -95,9 +103,14 @@ void Valdris::process(T** inputs, T** outputs, int32_t frames) {
     if (frames > 0) copyOrSilence(inputs, outputs, 0, 0, frames);
     return;
   }
+  applyParameterChanges();
   valdris::Channels<T> io{};
   if (frames > 0) io = selectSources(*this, inputs, outputs, flags, engine.externalSidechain());
   engine.process(io, frames);
+}
+
+void Valdris::applyParameterChanges() {
+  raw.applyChanges([this](int32_t index, float value) { engine.setParameter(index, value); });
 }
 
 void Valdris::processReplacing(float** inputs, float** outputs, int32_t frames) {
@@ -110,17 +123,24 @@ void Valdris::processDoubleReplacing(double** inputs, double** outputs, int32_t 
 
 void Valdris::setParameter(int32_t index, float value) {
   if (index >= 0 && index < kNumParamIndices && index != kGap) {
-    raw[index] = index == kOverIndicator ? overIndicatorStep(value) : value;
-    engine.setParameter(index, raw[index]);
-    // The side-chain balance swaps sides between compression and expansion.
-    if (index == kRatio) setParameter(kTilt, raw[kTilt]);
+    raw.set(index, index == kOverIndicator ? overIndicatorStep(value) : value);
+    // The side-chain balance swaps sides between compression and expansion;
+    // the engine re-derives it by itself, this keeps preset and editor told.
+    if (index == kRatio) setParameter(kTilt, raw.get(kTilt));
   }
   storeAndForward(index, value);
 }
 
+void Valdris::selectPreset(int32_t index) {
+  // The audio thread takes the whole preset at one block boundary.
+  raw.hold();
+  CPresetSystemEffect::selectPreset(index);
+  raw.release();
+}
+
 float Valdris::getParameter(int32_t index) {
   if (index < 0 || index >= kNumParamIndices || index == kGap) return 0.0f;
-  return raw[index];
+  return raw.get(index);
 }
 
 void Valdris::getParameterDisplay(int32_t index, char* text) {
@@ -128,7 +148,7 @@ void Valdris::getParameterDisplay(int32_t index, char* text) {
     text[0] = '\0';
     return;
   }
-  parameterDisplay(index, raw[index], text);
+  parameterDisplay(index, raw.get(index), text);
 }
 
 void Valdris::getParameterName(int32_t index, char* text) { parameterName(index, text); }
@@ -180,7 +200,7 @@ bool Valdris::getProductString(char* text) {
 
 float Valdris::getPhysicalValue(int32_t index) {
   if (index < 0 || index >= kNumParamIndices) return 0.0f;
-  const float v = raw[index];
+  const float v = raw.get(index);
   switch (index) {
     case kFat: case kSoft: case kRms: case kLimiter: case kAutoAttack: case kAutoRelease: case kAutoMakeup:
     case kHighShelfBoost: case kLowShelfBoost: case kLinkHighCut: case kLinkLowCut: case kClassic:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "host/parameter_hand_over.h"
 #include "presets/preset_system_effect.h"
 #include "valdris/engine.h"
 #include "valdris/meter_feed.h"
@@ -36,6 +37,7 @@ class Valdris : public CPresetSystemEffect {
   bool getOutputProperties(int32_t index, vst::VstPinProperties* p) override;
   bool setSpeakerArrangement(vst::VstSpeakerArrangement* input, vst::VstSpeakerArrangement* output) override;
   bool setProcessPrecision(int32_t /*precision*/) override { return true; }
+  void selectPreset(int32_t index) override;
   bool getEffectName(char* name) override;
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
@@ -50,17 +52,24 @@ class Valdris : public CPresetSystemEffect {
 
   bool hasFailedAllocation() const { return allocationFailed; }
 
-  // Meter levels, holds and over lamps, written by the processing.
-  const valdris::MeterFeed& getMeterFeed() const { return engine.meterFeed(); }
-  valdris::MeterFeed& getMeterFeed() { return engine.meterFeed(); }
+  // Meter levels, holds and over lamps as the latest processing call left
+  // them; for one reader (the editor). Clearing takes effect at the next call.
+  valdris::MeterFeed getMeterFeed() { return engine.meterFeed(); }
+  void clearMeterReadings() { engine.clearMeterReadings(); }
+  // The engine as the audio thread last left it; read it only while no
+  // other thread processes. Parameter changes reach it at the next call.
   const valdris::Engine& getEngine() const { return engine; }
 
  private:
   void reportAllocationFailure();
   template <typename T>
   void process(T** inputs, T** outputs, int32_t frames);
+  // By the thread that owns the engine: the processing thread, or the one
+  // that suspends and resumes while processing is stopped.
+  void applyParameterChanges();
 
-  float raw[valdris::kNumParamIndices] = {};
+  // Raw values as last set, from any thread; the engine derives its own.
+  ParameterHandOver<valdris::kNumParamIndices> raw;
   ArrangementFlags flags;
   bool allocationFailed = false;
 

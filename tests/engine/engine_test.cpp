@@ -138,10 +138,12 @@ TEST(DerivedValues, RatioSwapsTiltAndSetsAutoMakeup) {
   EXPECT_DOUBLE_EQ(v->getEngine().balanceRight(), 0.5);
   EXPECT_DOUBLE_EQ(v->getEngine().autoMakeupGain(), 1.0);
   v->setParameter(p::kRatio, 0.2999f);  // 0.917 : 1, expansion
+  v->processReplacing(nullptr, nullptr, 0);  // changes reach the engine at the next call
   EXPECT_DOUBLE_EQ(v->getEngine().balanceLeft(), 0.5);
   EXPECT_DOUBLE_EQ(v->getEngine().balanceRight(), 2.0);
   v->setParameter(p::kThreshold, 1.0f);  // T = 32
   v->setParameter(p::kRatio, 0.8f);      // index 16, 4 : 1
+  v->processReplacing(nullptr, nullptr, 0);
   EXPECT_NEAR(v->getEngine().autoMakeupGain(), std::pow(0.55 * 32.0, 0.8 * 0.75), 1e-12);
 }
 

@@ -64,7 +64,7 @@ TEST_F(EntryTest, RecordAnnouncesTheMasteringCompressor) {
   EXPECT_EQ(e.numOutputs, 2);
   EXPECT_EQ(e.uniqueID, kUniqueId);
   EXPECT_EQ(e.initialDelay, 1660);
-  // Editor bit still clear: there is no editor in this build.
+  // Editor bit still clear: there is no editor window in this build.
   EXPECT_EQ(e.flags, vst::effFlagsCanReplacing | vst::effFlagsProgramChunks | vst::effFlagsCanDoubleReplacing);
   EXPECT_EQ(e.flags, 0x1030);
   EXPECT_EQ(e.numPrograms, 1);

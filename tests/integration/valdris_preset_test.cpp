@@ -11,12 +11,6 @@ namespace {
 using PresetTest = ValdrisTest;
 using ChunkTest = ValdrisTest;
 
-const char* const kFactoryNames[16] = {
-    "Default",      "Gentle Master", "PhatMix",       "Mezzo Leveler", "Una Corda",    "A Kind of Freshness",
-    "Peak Restore", "Damp it!",      "SoftQuartet",   "SharpQuartet",  "CelloConcerto", "PeakSoftener",
-    "PeakEnhancer", "HeavyDrumKit",  "SustainedDrums", "KickPump",
-};
-
 TEST_F(PresetTest, FactoryNamesByIndex) {
   auto plugin = load();
   ASSERT_NE(plugin, nullptr);

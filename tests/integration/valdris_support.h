@@ -35,6 +35,12 @@ inline constexpr size_t kPresetsOffset = 32;
 inline constexpr size_t kNameSize = 24;
 inline constexpr int32_t kUniqueId = vst::fourCC('T', 'q', '8', 'w');
 
+inline const char* const kFactoryNames[16] = {
+    "Default",      "Gentle Master", "PhatMix",       "Mezzo Leveler", "Una Corda",    "A Kind of Freshness",
+    "Peak Restore", "Damp it!",      "SoftQuartet",   "SharpQuartet",  "CelloConcerto", "PeakSoftener",
+    "PeakEnhancer", "HeavyDrumKit",  "SustainedDrums", "KickPump",
+};
+
 // One load of the module serves the whole run; every instance has its own state.
 inline const Library* library(std::string* error = nullptr) {
   static std::string openError;

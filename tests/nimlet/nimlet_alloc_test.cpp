@@ -42,6 +42,29 @@ TEST_F(RealTime, ProcessingAllocatesNothing) {
   }
 }
 
+// Parameter changes and preset loads made on another thread are derived by
+// the processing call that follows (the engine reset of index 1 included)
+// without allocating or locking.
+TEST_F(RealTime, TakingOverChangesAllocatesNothing) {
+  std::vector<float> in(256, 0.5f), outL(256), outR(256);
+  float* ins[4] = {in.data(), in.data(), in.data(), in.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+  orv::Nimlet effect(host);
+  effect.setSampleRate(44100.0f);
+  effect.resume();
+  uint32_t seed = 1;
+  for (int round = 0; round < 40; ++round) {
+    for (int32_t index = 0; index <= 40; ++index) {
+      seed = seed * 1664525u + 1013904223u;
+      effect.setParameter(index, static_cast<float>(seed >> 8) / 16777216.0f);
+    }
+    if (round % 4 == 3) effect.selectPreset(round % 16);
+    orv::testing::startCountingAllocations();
+    effect.processReplacing(ins, outs, 256);
+    EXPECT_EQ(orv::testing::stopCountingAllocations(), 0) << "round " << round;
+  }
+}
+
 TEST_F(RealTime, TheCounterSeesAllocations) {
   orv::testing::startCountingAllocations();
   // volatile: the compiler may otherwise drop a new/delete or malloc/free pair.

@@ -25,6 +25,10 @@ intptr_t host(vst::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
   return opcode == vst::audioMasterVersion ? 2400 : 0;
 }
 
+// Parameter changes reach the engine at the start of the next processing
+// call; an empty call delivers them.
+void nextCall(Nimlet& effect) { effect.processReplacing(nullptr, nullptr, 0); }
+
 class NimletModel : public PrivateHome {
  protected:
   void TearDown() override {
@@ -94,6 +98,7 @@ TEST_F(NimletModel, MeterSettingsAreSharedWithTheMasteringCompressor) {
   for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(effect.getParameter(36 + i), running[i]) << 36 + i;
   // The VU filters follow the integration time.
   effect.setParameter(n::kVuIntegration, 0.0f);
+  nextCall(effect);
   EXPECT_DOUBLE_EQ(effect.getEngine().vuMeterFilter(0).frequency(), 700.0 / 30.0);
 }
 
@@ -114,6 +119,7 @@ TEST_F(NimletModel, ShelvesByPosition) {
   };
   for (const Case& c : running) {
     effect.setParameter(c.index, c.value);
+    nextCall(effect);
     for (int ch = 0; ch < 2; ++ch) {
       const orv::dsp::Biquad& f = c.index == n::kLowShelfPosition ? e.lowShelfFilter(ch) : e.highShelfFilter(ch);
       EXPECT_EQ(f.frequency(), c.frequency) << c.index << " " << c.value;
@@ -123,13 +129,16 @@ TEST_F(NimletModel, ShelvesByPosition) {
   }
   // The hidden frequencies move only the frequency; the last one set wins.
   effect.setParameter(n::kLowShelfFrequency, 0.5f);
+  nextCall(effect);
   EXPECT_DOUBLE_EQ(e.lowShelfFilter(1).frequency(), 0.7 * 100.0);
   effect.setParameter(n::kHighShelfFrequency, 0.25f);
+  nextCall(effect);
   EXPECT_DOUBLE_EQ(e.highShelfFilter(0).frequency(), 1.375 * 2000.0);
   EXPECT_EQ(e.highShelfFilter(0).gainDb(), -6.0);
 
   // Resume: cut positions boost the side chain harder.
   effect.setParameter(n::kLowShelfPosition, 0.0f);
+  nextCall(effect);
   effect.setParameter(n::kHighShelfPosition, 0.0f);
   effect.resume();
   EXPECT_EQ(e.lowShelfFilter(0).gainDb(), 12.0);
@@ -137,8 +146,10 @@ TEST_F(NimletModel, ShelvesByPosition) {
   EXPECT_EQ(e.highShelfFilter(1).gainDb(), 20.0);
   effect.setParameter(n::kLowShelfPosition, 0.5f);
   effect.setParameter(n::kLowShelfPosition, 0.0f);
+  nextCall(effect);
   EXPECT_EQ(e.lowShelfFilter(0).gainDb(), 9.0) << "until the next resume";
   effect.setParameter(n::kHighShelfPosition, 1.0f);
+  nextCall(effect);
   effect.resume();
   EXPECT_EQ(e.highShelfFilter(0).gainDb(), -9.0);
   EXPECT_EQ(e.highShelfFilter(0).q(), 0.35);
@@ -176,6 +187,7 @@ TEST_F(NimletModel, RatesTapsAndLatency) {
   EXPECT_EQ(effect.getEngine().sampleRate(), 22050.0);
   EXPECT_EQ(effect.getEngine().hilbertCoefficient(0), 0.0);
   effect.setParameter(n::kReset, 0.0f);
+  nextCall(effect);
   EXPECT_EQ(effect.getEngine().hilbertTaps(), 22);
   EXPECT_DOUBLE_EQ(effect.getEngine().hilbertCoefficient(0), 2.0 / M_PI);
   EXPECT_DOUBLE_EQ(effect.getEngine().hilbertCoefficient(21), 2.0 / (43.0 * M_PI));
@@ -189,20 +201,25 @@ TEST_F(NimletModel, AttackReleaseAndCurve) {
   effect.setParameter(n::kRms, 0.0f);
   effect.setParameter(n::kAttack, 1.0f);  // 1000 ms
   effect.setParameter(n::kRelease, 0.0f);  // 33.3 ms
+  nextCall(effect);
   EXPECT_NEAR(e.attackCoef(), 1.0 - std::pow(0.05, 1.0 / 48000.0), 1e-15);
   EXPECT_NEAR(e.releaseCoef(), 1.0 - std::pow(0.05, 1.0 / (0.0333 * 48000.0)), 1e-15);
   effect.setParameter(n::kRms, 1.0f);
+  nextCall(effect);
   EXPECT_NEAR(e.attackCoef(), 1.0 - std::pow(0.0025, 1.0 / 48000.0), 1e-15);
 
   effect.setParameter(n::kThreshold, 0.5f);
   effect.setParameter(n::kRatio, 0.8f);  // 4 : 1
+  nextCall(effect);
   EXPECT_EQ(e.ratio(), 4.0);
   const double t = 0.55 * 4.0;
   EXPECT_NEAR(e.autoMakeupGain(), std::pow(t / std::pow(t, 0.25), 0.8), 1e-12);
   EXPECT_NEAR(e.staticCurve().knee[2], std::pow(1.5, 0.25), 1e-15);
   effect.setParameter(n::kRatio, -0.5f);
+  nextCall(effect);
   EXPECT_EQ(e.ratio(), 1.0);
   effect.setParameter(n::kRatio, 7.0f);
+  nextCall(effect);
   EXPECT_EQ(e.ratio(), 64.0);
 }
 

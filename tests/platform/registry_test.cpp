@@ -152,6 +152,70 @@ TEST_F(RegistryTest, ValuesRoundTripThroughAFreshOpen) {
   EXPECT_EQ(valueOf(RegistryKey::open(kPresetKey), "MemoA", RegType::binary), pattern(165, 1));
 }
 
+// Paths are bytes on POSIX: each one comes back exactly, stored as UTF-16.
+TEST_F(RegistryTest, StringValuesKeepPathsByteForByte) {
+  struct Case {
+    const char* label;
+    std::string text;
+    std::u16string stored;  // without the terminator
+  };
+  const Case cases[] = {
+      {"ASCII", "/home/someone/presets/", u"/home/someone/presets/"},
+      {"empty", "", u""},
+      {"accents", "Pr\xC3\xA9sets", u"Pr\u00E9sets"},
+      {"beyond the BMP", "\xF0\x9F\x8E\xB9.orv", u"\U0001F3B9.orv"},
+      {"bytes that are no UTF-8", "a\xFF\xC3(\xED\xA0\x80", u"a\xDCFF\xDCC3(\xDCED\xDCA0\xDC80"},
+      {"256 bytes", std::string(256, 'x'), std::u16string(256, u'x')},
+  };
+  auto key = RegistryKey::create(kPresetKey);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_TRUE(key.setString("CurrDir", c.text));
+    std::u16string withTerminator = c.stored;
+    withTerminator += u'\0';
+    const auto raw = valueOf(key, "CurrDir", RegType::string);
+    ASSERT_TRUE(raw.has_value());
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(raw->data()), raw->size() / 2), withTerminator);
+    std::string back = "untouched";
+    ASSERT_TRUE(key.queryString("CurrDir", back, 256));
+    EXPECT_EQ(back, c.text);
+  }
+}
+
+TEST_F(RegistryTest, UnusableStringValuesReadAsMissing) {
+  auto key = RegistryKey::create(kPresetKey);
+  const auto units = [](std::u16string s) {
+    return Bytes(reinterpret_cast<const uint8_t*>(s.data()), reinterpret_cast<const uint8_t*>(s.data() + s.size()));
+  };
+  struct Case {
+    const char* label;
+    RegType type;
+    Bytes data;
+  };
+  const Case cases[] = {
+      {"binary", RegType::binary, utf16("abc")},
+      {"odd size", RegType::string, Bytes{'a', 0, 'b'}},
+      {"257 bytes once converted", RegType::string, utf16(std::string(257, 'x'))},
+      {"three bytes each", RegType::string, units(std::u16string(100, u'\u20AC') + u'\0')},
+      {"lone high surrogate", RegType::string, units(u"a\xD800" u"b")},
+      {"surrogate that escapes no byte", RegType::string, units(u"\xDC41")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_TRUE(key.set("CurrBank", c.type, c.data.data(), static_cast<uint32_t>(c.data.size())));
+    std::string text = "untouched";
+    EXPECT_FALSE(key.queryString("CurrBank", text, 256));
+    EXPECT_EQ(text, "untouched");
+  }
+  // Written without a terminator, as Windows allows: still read.
+  const Bytes bare = units(u"abc");
+  ASSERT_TRUE(key.set("CurrBank", RegType::string, bare.data(), static_cast<uint32_t>(bare.size())));
+  std::string text;
+  EXPECT_TRUE(key.queryString("CurrBank", text, 256));
+  EXPECT_EQ(text, "abc");
+  EXPECT_FALSE(key.setString("CurrBank", std::string("a\0b", 3))) << "NUL cannot be stored";
+}
+
 TEST_F(RegistryTest, LayoutIsARecognisableFolderPerKey) {
   auto key = RegistryKey::create(kMeterKey);
   ASSERT_TRUE(key);
@@ -459,6 +523,27 @@ TEST_F(RegistryTest, FailedWriteKeepsOldValueAndCleansUp) {
   for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"DefaultBank.value", "DefaultPreset.value"}));
+}
+
+// A writer killed between writing its temporary file and renaming it leaves
+// the file behind; the next write to the key removes it once it is over a
+// minute old, and leaves younger ones (another writer may still be at work).
+TEST_F(RegistryTest, WritesRemoveTemporariesLeftByKilledWriters) {
+  auto key = RegistryKey::create(kMeterKey);
+  ASSERT_TRUE(key);
+  const fs::path stale = meterFolder() / ".tmp-Ab12Cd", fresh = meterFolder() / ".tmp-Ef34Gh";
+  writeFile(stale, pattern(20, 1));
+  writeFile(fresh, pattern(20, 2));
+  const timespec twoMinutesAgo[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), twoMinutesAgo, 0), 0);
+  EXPECT_EQ(valueOf(RegistryKey::open(kMeterKey), "vuintegration", RegType::binary), std::nullopt);
+  EXPECT_TRUE(fs::exists(stale)) << "reading leaves the folder alone";
+
+  const float v = 0.25f;
+  ASSERT_TRUE(key.set("vuintegration", RegType::binary, &v, sizeof v));
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh));
+  EXPECT_EQ(valueOf(key, "vuintegration", RegType::binary), Bytes({0x00, 0x00, 0x80, 0x3e}));
 }
 
 TEST_F(RegistryTest, ValuesAndSubkeysNeverShareAName) {

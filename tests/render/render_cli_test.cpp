@@ -327,6 +327,171 @@ TEST_F(RenderCli, PlotIsAPng) {
   EXPECT_EQ(slurp(file("plot.png")).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 }
 
+// ---- Settings in display units, and the settings a report records --------------------
+
+struct UnitCase {
+  std::string assignment;
+  std::string name, display;  // as --list then shows the parameter
+  double normalised;          // -1: not checked
+};
+
+// The listed line of a parameter, as --list writes it.
+std::string listed(const std::string& out, const std::string& name) {
+  const auto at = out.find("  " + name + " ");
+  return at == std::string::npos ? "" : out.substr(at, out.find('\n', at) - at);
+}
+
+TEST_F(RenderCli, SetTakesValuesInDisplayUnits) {
+  const UnitCase cases[] = {
+      {"Threshold=-12dB", "Threshold", "-12.00dB", -1},
+      {"Threshold = -12 dB", "Threshold", "-12.00dB", -1},
+      {"Threshold=3dB", "Threshold", "3.00dB", -1},
+      {"Threshold=0.5", "Threshold", "-12.04dB", 0.5},  // a bare number 0..1 stays normalised
+      {"Ratio=4", "Ratio", "4.00 : 1", 0.8},
+      {"ratio=4:1", "Ratio", "4.00 : 1", 0.8},
+      {"Ratio=1:1", "Ratio", "1.00 : 1", 0.3},
+      {"Attack=30ms", "Attack", "30.00ms", -1},
+      {"Attack=0.03s", "Attack", "30.00ms", -1},
+      {"Release=2500ms", "Release", "2.5s", -1},
+      {"High=4kHz", "High", "4.00kHz", 0.5},
+      {"Low=100Hz", "Low", "100Hz", 0.5},
+      {"Mix=50%", "Mix", "50%", 0.5},
+      {"Output=0dB", "Output", "0.00dB", 0.5},
+      {"AutoRel=On", "AutoRel", "On", 1.0},
+      {"Power=off", "Power", "Off", 0.0},
+      {"AutoMakeup=On", "AutoMakeup", "AutoMakeup", 1.0},
+      {"S.C.Ext=on", "S.C.Ext", "S.C.Ext", 1.0},
+      {"Meters=GainRed", "Meters", "GainRed", 0.5},
+      {"Tilt=C", "Tilt", "C", 0.5},
+  };
+  // In rounds that set each parameter once, to keep the runs few.
+  std::vector<const UnitCase*> pending;
+  for (const auto& c : cases) pending.push_back(&c);
+  while (!pending.empty()) {
+    std::vector<const UnitCase*> round, later;
+    for (const auto* c : pending) {
+      const bool taken = std::any_of(round.begin(), round.end(), [&](const auto* r) { return r->name == c->name; });
+      (taken ? later : round).push_back(c);
+    }
+    std::vector<std::string> args = {VALDRIS_PATH, "--list"};
+    for (const auto* c : round) args.insert(args.end(), {"--set", c->assignment});
+    const Outcome run = render(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const auto* c : round) {
+      const std::string line = listed(run.out, c->name);
+      char expected[64];
+      std::snprintf(expected, sizeof expected, "%-12s %-12s ", c->name.c_str(), c->display.c_str());
+      EXPECT_NE(line.find(expected), std::string::npos) << c->assignment << ": " << line;
+      if (c->normalised >= 0) {
+        char value[16];
+        std::snprintf(value, sizeof value, " %.4f", c->normalised);
+        EXPECT_NE(line.find(value), std::string::npos) << c->assignment << ": " << line;
+      }
+    }
+    pending = later;
+  }
+  // --list shows what there is to type.
+  const Outcome list = render({VALDRIS_PATH, "--list"});
+  EXPECT_NE(listed(list.out, "Threshold").find("6.02dB to -30.10dB"), std::string::npos) << list.out;
+  EXPECT_NE(listed(list.out, "Ratio").find("0.50 : 1 to 64.00 : 1 in 21 steps"), std::string::npos) << list.out;
+  EXPECT_NE(listed(list.out, "Meters").find("Pre | GainRed | Post"), std::string::npos) << list.out;
+}
+
+// Everything a render used is in its JSON, and those values render the same file again.
+TEST_F(RenderCli, JsonRecordsEverySettingSoTheRenderRepeats) {
+  writeFile(file("in.wav"), music(2, 44100, 0.5), 44100);
+  const std::string in = file("in.wav").string();
+  const Outcome first = render({VALDRIS_PATH, in, file("a.wav").string(), "--preset", "Gentle Master", "--set",
+                                "Threshold=-12dB", "--set", "Ratio=4", "--json"});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_NE(first.out.find("\"preset\": {\"index\": 1, \"name\": \"Gentle Master\"}"), std::string::npos) << first.out;
+  const std::regex overrideEntry(
+      "\\{\"typed\": \"([^\"]*)\", \"index\": ([0-9]+), \"name\": \"([^\"]*)\", \"normalised\": ([0-9.e-]+), "
+      "\"display\": \"([^\"]*)\"\\}");
+  std::vector<std::string> again = {VALDRIS_PATH, in, file("b.wav").string(), "--preset", "1"};
+  std::vector<std::string> displays;
+  for (std::sregex_iterator m(first.out.begin(), first.out.end(), overrideEntry), end; m != end; ++m) {
+    again.insert(again.end(), {"--set", (*m)[2].str() + "=" + (*m)[4].str()});
+    displays.push_back((*m)[3].str() + " " + (*m)[5].str());
+  }
+  EXPECT_EQ(displays, (std::vector<std::string>{"Threshold -12.00dB", "Ratio 4.00 : 1"}));
+  // Every named parameter, as rendered.
+  const std::regex parameterEntry("\\{\"index\": [0-9]+, \"name\": \"[^\"]*\", \"normalised\": [0-9.e-]+, \"display\": ");
+  const auto parameters = std::distance(std::sregex_iterator(first.out.begin(), first.out.end(), parameterEntry),
+                                        std::sregex_iterator());
+  EXPECT_EQ(parameters, 27) << first.out;  // every named parameter
+  const Outcome second = render(again);
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(slurp(file("a.wav")), slurp(file("b.wav")));
+}
+
+// A 1 kHz tone 12 dB under the threshold, then 12 dB over it, through a 4:1 hard-knee peak
+// compressor with 6 dB of make-up: the quiet half must show no reduction and the loud half
+// 12 dB x (1 - 1/4) = 9 dB, and the output's step must be the input's 32 dB less those 9.
+TEST_F(RenderCli, GainReductionOfALoudQuietStep) {
+  const int rate = 44100;
+  Planar step(2, std::vector<double>(static_cast<size_t>(4 * rate)));
+  for (size_t i = 0; i < step[0].size(); ++i) {
+    const double amplitude = std::pow(10.0, (i < static_cast<size_t>(2 * rate) ? -32.0 : 0.0) / 20.0) * 0.5;  // -6 dBFS loud
+    step[0][i] = step[1][i] = amplitude * std::sin(2.0 * M_PI * 1000.0 * static_cast<double>(i) / rate);
+  }
+  writeFile(file("step.wav"), step, rate, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+  const Outcome run = render({VALDRIS_PATH, file("step.wav").string(), file("out.wav").string(), "--json", "--set",
+                              "Threshold=-18.02dB", "--set", "Ratio=4:1", "--set", "Soft=Off", "--set", "RMS=Off", "--set",
+                              "Limiter=Off", "--set", "FAT=Off", "--set", "Attack=1ms", "--set", "AutoAttck=Off", "--set",
+                              "Release=0.1s", "--set", "AutoRel=Off", "--set", "Makeup=6dB", "--set", "AutoMakeup=Off",
+                              "--set", "High=16kHz", "--set", "Low=25Hz", "--set", "Mix=100%", "--set", "Output=0dB"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto field = [&](const std::string& name) {
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(run.out, m, std::regex("\"" + name + "\": (-?[0-9.]+)"))) << name << ": " << run.out;
+    return m.empty() ? std::nan("") : std::stod(m[1]);
+  };
+  EXPECT_NEAR(field("static_gain_db"), 6.0, 0.05);
+  const double deepest = field("deepest_db");
+  EXPECT_NEAR(deepest, -9.0, 0.3);
+  EXPECT_GE(field("deepest_at_s"), 2.0);
+
+  // The step in the output file, from the middle of each half.
+  const Audio out = readAudio(file("out.wav").string());
+  const auto rmsDb = [&](double from, double to) {
+    double sum = 0.0;
+    const auto a = static_cast<size_t>(from * rate), b = static_cast<size_t>(to * rate);
+    for (size_t i = a; i < b; ++i) sum += out.channels[0][i] * out.channels[0][i];
+    return 10.0 * std::log10(sum / static_cast<double>(b - a));
+  };
+  const double outputStep = rmsDb(2.5, 3.9) - rmsDb(0.5, 1.9);
+  EXPECT_NEAR(outputStep, 32.0 + deepest, 0.3);
+}
+
+// A file cut short renders with --allow-short-input, with a warning naming both lengths.
+TEST_F(RenderCli, AllowShortInputRendersWhatIsThere) {
+  writeFile(file("in.wav"), music(2, 44100, 0.2), 44100);
+  const std::string wav = slurp(file("in.wav"));
+  std::ofstream(file("cut.wav"), std::ios::binary) << wav.substr(0, wav.find("data") + 8 + 6 * 1000);
+  const Outcome run = render({DELAY_PLUGIN_PATH, file("cut.wav").string(), file("out.wav").string(), "--allow-short-input"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("warning: " + file("cut.wav").string() + " holds 1000 frames of the 8820 its header promises"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(readAudio(file("out.wav").string()).frames(), 1000);
+}
+
+// A side-chain file the plug-in would ignore is rendered, with a word on the setting.
+TEST_F(RenderCli, SidechainWhileTheExternalSideChainIsOffWarns) {
+  writeFile(file("in.wav"), music(2, 44100, 0.2), 44100);
+  const std::string in = file("in.wav").string(), out = file("out.wav").string();
+  const Outcome off = render({VALDRIS_PATH, in, out, "--sidechain", in});
+  ASSERT_EQ(off.status, 0) << off.err;
+  EXPECT_NE(off.err.find("warning: the plug-in ignores --sidechain while its external side-chain is off; turn it on "
+                         "with --set \"S.C.Ext=On\""),
+            std::string::npos)
+      << off.err;
+  const Outcome on = render({VALDRIS_PATH, in, out, "--sidechain", in, "--set", "S.C.Ext=On"});
+  ASSERT_EQ(on.status, 0) << on.err;
+  EXPECT_EQ(on.err, "");
+}
+
 // ---- Refused input ---------------------------------------------------------------------
 
 struct BadCase {
@@ -342,6 +507,20 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
   std::ofstream(file("text.wav")) << "this is not audio\n";
   std::ofstream(file("fake.so")) << "not a module\n";
   std::ofstream(file("short.bin"), std::ios::binary) << std::string(100, '\0');
+  // Cut inside the samples, as `head -c` does, and cut right after the header.
+  const std::string wav = slurp(file("in.wav"));
+  const size_t samples = wav.find("data") + 8;  // 24-bit stereo: 6 bytes a frame
+  std::ofstream(file("cut.wav"), std::ios::binary) << wav.substr(0, samples + 6 * 1000 + 4);
+  std::ofstream(file("header.wav"), std::ios::binary) << wav.substr(0, samples);
+  writeFile(file("empty.wav"), Planar(2), 44100);
+  writeFile(file("whole.aiff"), music(2, 44100, 0.2), 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_16);
+  const std::string aiff = slurp(file("whole.aiff"));
+  std::ofstream(file("cut.aiff"), std::ios::binary) << aiff.substr(0, aiff.find("SSND") + 16 + 4 * 500);
+  // A FLAC file's length is only known to fall short once decoding stops early.
+  writeFile(file("whole.flac"), music(2, 44100, 0.2), 44100, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  const std::string flac = slurp(file("whole.flac"));
+  std::ofstream(file("cut.flac"), std::ios::binary) << flac.substr(0, flac.size() / 2);
+  fs::create_symlink("in.wav", file("link.wav"));
   ASSERT_EQ(render({VALDRIS_PATH, "--list", "--state-out", file("state.bin").string()}).status, 0);
   // The other product's identifier, as written on a little- and on a big-endian machine.
   std::string state = slurp(file("state.bin"));
@@ -351,8 +530,10 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
   for (size_t at : {8, 12}) std::reverse(otherBe.begin() + at, otherBe.begin() + at + 4);
   std::ofstream(file("other_le.bin"), std::ios::binary) << otherLe;
   std::ofstream(file("other_be.bin"), std::ios::binary) << otherBe;
-  const std::vector<std::string> inputs = {"in.wav",  "three.wav",    "side48k.wav",  "text.wav", "fake.so",
-                                           "short.bin", "state.bin", "other_le.bin", "other_be.bin"};
+  const std::vector<std::string> inputs = {"in.wav",    "three.wav", "side48k.wav",  "text.wav",     "fake.so",
+                                           "short.bin", "state.bin", "other_le.bin", "other_be.bin", "cut.wav",
+                                           "header.wav", "empty.wav", "link.wav",     "whole.aiff",   "cut.aiff",
+                                           "whole.flac", "cut.flac"};
 
   const std::string in = file("in.wav").string(), out = file("out.wav").string();
   const std::string V = VALDRIS_PATH;
@@ -366,9 +547,16 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
       {"unknown parameter", {V, in, out, "--set", "Treshold=0.5"},
        "unknown parameter \"Treshold\"; did you mean \"Threshold\"\\?$"},
       {"parameter index", {V, in, out, "--set", "99=0.5"}, "no parameter 99; the plug-in has parameters 0 to 33$"},
-      {"value above 1", {V, in, out, "--set", "Power=1.5"}, "value 1.5 for Power is outside 0..1$"},
-      {"value below 0", {V, in, out, "--set", "Power=-0.1"}, "outside 0..1$"},
-      {"value not a number", {V, in, out, "--set", "Power=on"}, "\"on\" for Power is not a number$"},
+      {"switch value", {V, in, out, "--set", "Power=1.5"},
+       "Power=1\\.5: not one of its values; Power takes Off \\| On, or 0\\.\\.1 normalised$"},
+      {"word value", {V, in, out, "--set", "Meters=Loud"}, "Meters takes Pre \\| GainRed \\| Post, or 0\\.\\.1 normalised$"},
+      {"beyond the range", {V, in, out, "--set", "Threshold=-40dB"},
+       "Threshold=-40dB: outside the range; Threshold takes 6\\.02dB to -30\\.10dB, or 0\\.\\.1 normalised$"},
+      {"between steps", {V, in, out, "--set", "Ratio=3"},
+       "Ratio=3: no setting shows it \\(nearest 2\\.79 : 1 and 3\\.36 : 1\\); Ratio takes 0\\.50 : 1 to 64\\.00 : 1 in 21 steps"},
+      {"wrong unit", {V, in, out, "--set", "Attack=30dB"}, "Attack=30dB: its unit is ms, not dB"},
+      {"spare slot", {V, in, out, "--set", "30=5"}, "parameter 30 shows no value; set it with a normalised value 0\\.\\.1$"},
+      {"no value", {V, in, out, "--set", "Mix="}, "--set Mix has no value$"},
       {"no equals sign", {V, in, out, "--set", "Power"}, "--set expects NAME=VALUE"},
       {"unknown preset", {V, in, out, "--preset", "Gentle Mastr"}, "unknown preset \"Gentle Mastr\"; did you mean "},
       {"preset index", {V, in, out, "--preset", "16"}, "no preset 16; the plug-in has presets 0 to 15$"},
@@ -388,6 +576,22 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
       {"unknown option", {V, in, out, "--louder"}, "unknown option --louder$"},
       {"missing OUT", {V, in}, "expected PLUGIN.so IN OUT"},
       {"output folder missing", {V, in, file("nowhere/out.wav").string()}, "nowhere/out\\.wav: cannot create a file in"},
+      {"output is the input", {V, in, in}, "in\\.wav: the output would replace the input .*in\\.wav \\(the same file\\)"},
+      {"output through ./", {V, in, (dir_ / "." / "in.wav").string()}, "the output would replace the input"},
+      {"output spelt otherwise", {V, in, (dir_ / ".." / dir_.filename() / "in.wav").string()}, "the output would replace the input"},
+      {"output a symlink to the input", {V, in, file("link.wav").string()}, "the output would replace the input"},
+      {"input a symlink to the output", {V, file("link.wav").string(), in}, "the output would replace the input"},
+      {"plot onto the input", {V, in, out, "--plot", in}, "the plot would replace the input"},
+      {"plot onto the output", {V, in, out, "--plot", (dir_ / "." / "out.wav").string()},
+       "the plot and the output .*out\\.wav name the same file"},
+      {"state onto the plug-in", {DELAY_PLUGIN_PATH, in, out, "--state-out", DELAY_PLUGIN_PATH}, "the state would replace the plug-in"},
+      {"truncated WAV", {V, file("cut.wav").string(), out},
+       "cut\\.wav: holds 1000 frames but its header promises 8820; the file is cut short \\(--allow-short-input renders"},
+      {"truncated AIFF", {V, file("cut.aiff").string(), out}, "cut\\.aiff: holds 500 frames but its header promises 8820"},
+      {"truncated FLAC", {V, file("cut.flac").string(), out},
+       "cut\\.flac: reading stopped after [0-9]+ frames of the 8820 its header promises; the file is cut short"},
+      {"header only, cut", {V, file("header.wav").string(), out}, "header\\.wav: no audio frames \\(the header promises 8820 frames, none follow\\)$"},
+      {"header only, empty", {V, file("empty.wav").string(), out}, "empty\\.wav: no audio frames"},
   };
   for (const auto& c : cases) {
     const Outcome run = render(c.args);
@@ -399,6 +603,7 @@ TEST_F(RenderCli, BadInputGivesOneLineAndNoOutput) {
     EXPECT_TRUE(run.out.empty()) << c.label << ": " << run.out;
     EXPECT_EQ(filesBesides(inputs), std::vector<std::string>{}) << c.label;
   }
+  EXPECT_EQ(slurp(file("in.wav")), wav) << "the input changed";
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 
 #include "tools/orv-render/analysis.h"
 #include "tools/orv-render/audio_io.h"
+#include "tools/orv-render/display_values.h"
+#include "tools/orv-render/error.h"
 #include "tools/orv-render/text_match.h"
 
 namespace orv::render {
@@ -103,11 +106,11 @@ TEST(RenderLevels, MetersFedInPiecesAgreeWithTheWholeSignal) {
   Planar audio = sine(2, rate, 4.0, 440.0, 0.5);
   audio[1] = edgy(audio[1].size(), 7);
   const Levels whole = measureLevels(audio, rate);
-  const GainChange wholeGain = measureGainChange(audio, audio, rate);
+  const GainReduction wholeGain = measureGainReduction(audio, audio, rate);
   std::vector<double> interleaved;
   for (size_t i = 0; i < audio[0].size(); ++i) interleaved.insert(interleaved.end(), {audio[0][i], audio[1][i]});
   LevelMeter meter(2, rate);
-  GainChangeMeter gain(rate, 2, 2);
+  GainReductionMeter gain(rate, 2, 2);
   const size_t frames = audio[0].size();
   // Input and output at different paces, as the render thread and the reader deliver them.
   for (size_t at = 0, piece = 1; at < frames; at += piece, piece = piece * 3 + 1) {
@@ -122,10 +125,42 @@ TEST(RenderLevels, MetersFedInPiecesAgreeWithTheWholeSignal) {
   EXPECT_NEAR(pieces.rmsDb, whole.rmsDb, 1e-9);
   EXPECT_DOUBLE_EQ(pieces.integratedLufs, whole.integratedLufs);
   EXPECT_DOUBLE_EQ(pieces.loudnessRangeLu, whole.loudnessRangeLu);
-  const GainChange g = gain.finish();
+  const GainReduction g = gain.finish(0.0);
   ASSERT_EQ(g.db.size(), wholeGain.db.size());
   ASSERT_EQ(g.db.size(), 40u);
   for (size_t w = 0; w < g.db.size(); ++w) EXPECT_NEAR(g.db[w], 0.0, 1e-9) << "window " << w;
+}
+
+// The short-term series against libebur128's own reading every 100 ms, on a signal whose
+// level and spectrum change (a tone, noise, a step), mono and stereo, at two rates.
+TEST(RenderLevels, ShortTermLoudnessMatchesLibebur128) {
+  for (int rate : {44100, 48000}) {
+    for (int channels : {1, 2}) {
+      Planar audio = sine(channels, rate, 6.0, 997.0, 0.3);
+      const std::vector<double> noise = edgy(audio[0].size(), 99);
+      for (size_t i = 0; i < audio[0].size(); ++i) {
+        const double g = i < audio[0].size() / 2 ? 1.0 : 0.1;
+        audio[0][i] = g * (audio[0][i] + 0.5 * noise[i]);
+      }
+      const Levels levels = measureLevels(audio, rate);
+      ebur128_state* st = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), EBUR128_MODE_S);
+      const auto window = static_cast<size_t>(rate / 10);
+      std::vector<double> piece;
+      for (size_t w = 0; w * window < audio[0].size(); ++w) {
+        piece.clear();
+        for (size_t i = w * window; i < (w + 1) * window && i < audio[0].size(); ++i) {
+          for (int c = 0; c < channels; ++c) piece.push_back(audio[static_cast<size_t>(c)][i]);
+        }
+        ebur128_add_frames_double(st, piece.data(), piece.size() / static_cast<size_t>(channels));
+        double expected = 0.0;
+        ebur128_loudness_shortterm(st, &expected);
+        ASSERT_LT(w, levels.shortTermLufs.size());
+        EXPECT_NEAR(levels.shortTermLufs[w], expected, 0.01) << rate << " Hz, " << channels << " ch, window " << w;
+      }
+      EXPECT_EQ(levels.shortTermLufs.size(), 60u);
+      ebur128_destroy(&st);
+    }
+  }
 }
 
 TEST(RenderLevels, SilenceHasNoLevels) {
@@ -136,26 +171,34 @@ TEST(RenderLevels, SilenceHasNoLevels) {
   EXPECT_EQ(levels.loudnessRangeLu, 0.0);
 }
 
-// Half the amplitude over the second second: -6.02 dB there, 0 dB before; silent windows of
-// the input count for nothing.
-TEST(RenderGainChange, FindsTheWindowWithTheLargestChange) {
+// A plug-in with 6.02 dB of make-up that halves the second second: the static gain comes out,
+// leaving 0 dB, then -6.02 dB, then 0 dB; a silent input has none, and a rise above the static
+// gain is kept apart instead of showing as positive reduction.
+TEST(RenderGainReduction, TakesTheStaticGainOutAndFindsTheDeepestWindow) {
   const int rate = 10000;
-  Planar input = sine(2, rate, 3.0, 100.0, 0.5);
-  for (auto& c : input) std::fill(c.begin() + 2 * rate, c.end(), 0.0);  // third second silent
+  Planar input = sine(2, rate, 4.0, 100.0, 0.25);
+  for (auto& c : input) std::fill(c.begin() + 2 * rate, c.begin() + 3 * rate, 0.0);  // third second silent
   Planar output = input;
   for (auto& c : output) {
+    for (double& s : c) s *= 2.0;
     for (int i = rate; i < 2 * rate; ++i) c[i] *= 0.5;
-    std::fill(c.begin() + 2 * rate, c.end(), 0.25);  // noise out of silence: no ratio to speak of
+    std::fill(c.begin() + 2 * rate, c.begin() + 3 * rate, 0.25);  // noise out of silence: no ratio to speak of
+    for (int i = 3 * rate + rate / 2; i < 4 * rate; ++i) c[i] *= 1.5;  // expansion
   }
-  const GainChange gain = measureGainChange(input, output, rate);
-  ASSERT_EQ(gain.db.size(), 30u);
+  const GainReduction gain = measureGainReduction(input, output, rate, 20.0 * std::log10(2.0));
+  ASSERT_EQ(gain.db.size(), 40u);
   ASSERT_TRUE(gain.any);
-  EXPECT_NEAR(gain.minDb, -6.02, 0.01);
-  EXPECT_NEAR(gain.minAtSeconds, 1.0, 1e-9);
-  EXPECT_NEAR(gain.maxDb, 0.0, 0.01);
-  EXPECT_NEAR(gain.db[5], 0.0, 0.01);
+  EXPECT_NEAR(gain.deepestDb, -6.02, 0.01);
+  EXPECT_NEAR(gain.deepestAtSeconds, 1.0, 1e-9);
+  EXPECT_NEAR(gain.db[5], 0.0, 1e-9);
   EXPECT_NEAR(gain.db[15], -6.02, 0.01);
   EXPECT_TRUE(std::isnan(gain.db[25]));
+  EXPECT_EQ(gain.db[37], 0.0);
+  EXPECT_NEAR(gain.aboveStaticDb, 3.52, 0.01);
+  EXPECT_GE(gain.aboveStaticAtSeconds, 3.5 - 1e-9);  // any window of the last half second
+  for (double g : gain.db) EXPECT_FALSE(g > 0.0);
+  // Ten windows at -6.02 among 30 that count.
+  EXPECT_NEAR(gain.averageDb, -6.02 / 3, 0.01);
 }
 
 TEST(RenderReport, JsonCarriesLevelsAndWritesSilenceAsNull) {
@@ -173,7 +216,7 @@ TEST(RenderReport, JsonCarriesLevelsAndWritesSilenceAsNull) {
             std::string::npos)
       << json;
   EXPECT_NE(json.find("\"integrated_lufs\": null"), std::string::npos) << json;
-  EXPECT_NE(json.find("\"largest_db\": null"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"deepest_db\": null"), std::string::npos) << json;
 }
 
 struct QuantizeCase {
@@ -203,6 +246,96 @@ TEST(RenderQuantize, RoundsClipsAndCounts) {
     EXPECT_EQ(quantize(c.sample, c.bits, clipped), c.word) << c.sample << " at " << c.bits << " bits";
     EXPECT_EQ(clipped, c.clipped) << c.sample << " at " << c.bits << " bits";
   }
+}
+
+// A display written the way the products write theirs: the value rounded to a float, then cut
+// (not rounded) to its decimals, the unit straight after.
+std::string cutDisplay(double value, int decimals, const char* unit) {
+  const double scale = std::pow(10.0, decimals);
+  const double cut = std::trunc(static_cast<double>(static_cast<float>(value)) * scale) / scale;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s%.*f%s", cut == 0.0 && value < 0.0 ? "-" : "", decimals, std::fabs(cut) == 0.0 ? 0.0 : cut, unit);
+  return text;
+}
+
+struct ScaleCase {
+  std::string typed;
+  double physical;  // the value the chosen setting must have
+};
+
+// Rising and falling, through zero and not: the value chosen is the one that is exactly what
+// was typed, not merely one that shows the same text.
+TEST(RenderDisplayValues, FindTheSettingWhoseValueIsWhatWasTyped) {
+  const auto gain = [](float v) { return 24.0 * v - 12.0; };      // -12..12 dB, rising
+  const auto threshold = [](float v) { return 6.0 - 36.0 * v; };  // 6..-30 dB, falling
+  const auto time = [](float v) { return 0.1 * std::pow(100.0, v); };  // 0.1..10 s
+  const struct {
+    const char* name;
+    std::function<double(float)> physical;
+    int decimals;
+    const char* unit;
+    std::vector<ScaleCase> cases;
+  } parameters[] = {
+      {"Gain", gain, 2, "dB", {{"-6dB", -6.0}, {"6 dB", 6.0}, {"0dB", 0.0}, {"11.5", 11.5}, {"-12.0dB", -12.0}}},
+      {"Threshold", threshold, 2, "dB", {{"3dB", 3.0}, {"-12dB", -12.0}, {"-29.99", -29.99}, {"6dB", 6.0}}},
+      {"Release", time, 1, "s", {{"2.5s", 2.5}, {"300ms", 0.3}, {"10s", 10.0}}},
+  };
+  for (const auto& p : parameters) {
+    ParameterScale scale(p.name, [&](float v) { return cutDisplay(p.physical(v), p.decimals, p.unit); });
+    for (const auto& c : p.cases) {
+      const float v = scale.valueFor(c.typed);
+      // Within a float step of the exact value, far inside the display's last digit.
+      EXPECT_NEAR(p.physical(v), c.physical, 1e-4 * std::max(1.0, std::fabs(c.physical))) << p.name << "=" << c.typed;
+    }
+  }
+}
+
+TEST(RenderDisplayValues, RangesAndRefusals) {
+  ParameterScale gain("Gain", [](float v) { return cutDisplay(24.0 * v - 12.0, 2, "dB"); });
+  EXPECT_EQ(gain.range(), "-12.00dB to 12.00dB");
+  ParameterScale steps("Steps", [](float v) { return cutDisplay(std::min(std::trunc(4.0 * v), 3.0) * 2.0, 1, " x"); });
+  EXPECT_EQ(steps.range(), "0.0 x to 6.0 x in 4 steps");
+  EXPECT_EQ(steps.valueFor("4x"), 0.5f);
+  ParameterScale mode("Mode", [](float v) { return std::string(v < 0.33f ? "Pre" : v < 0.66f ? "GainRed" : "Post"); });
+  EXPECT_EQ(mode.range(), "Pre | GainRed | Post");
+  EXPECT_EQ(mode.valueFor("gainred"), 0.5f);
+  ParameterScale toggle("Auto", [](float v) { return std::string(v >= 0.5f ? "AutoMakeup" : "Off"); });
+  EXPECT_EQ(toggle.valueFor("On"), 1.0f);
+  EXPECT_EQ(toggle.valueFor("off"), 0.0f);
+
+  const struct {
+    const ParameterScale& scale;
+    const char* typed;
+    const char* error;
+  } refusals[] = {
+      {gain, "13dB", "Gain=13dB: outside the range; Gain takes -12.00dB to 12.00dB, or 0..1 normalised"},
+      {gain, "3ms", "Gain=3ms: its unit is dB, not ms; Gain takes -12.00dB to 12.00dB, or 0..1 normalised"},
+      {gain, "loud", "Gain=loud: not a value of this parameter; Gain takes -12.00dB to 12.00dB, or 0..1 normalised"},
+      {steps, "3x", "Steps=3x: no setting shows it (nearest 2.0 x and 4.0 x); Steps takes 0.0 x to 6.0 x in 4 steps, or 0..1 normalised"},
+      {mode, "Peak", "Mode=Peak: not one of its values; Mode takes Pre | GainRed | Post, or 0..1 normalised"},
+  };
+  for (const auto& r : refusals) {
+    try {
+      r.scale.valueFor(r.typed);
+      ADD_FAILURE() << r.typed << " accepted";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()), r.error);
+    }
+  }
+}
+
+TEST(RenderDisplayValues, ReadNumbersAndUnits) {
+  const auto n = parseDisplayNumber(" 4.00 : 1 ");
+  ASSERT_TRUE(n);
+  EXPECT_EQ(n->value, 4.0);
+  EXPECT_EQ(n->decimals, 2);
+  EXPECT_EQ(n->unit, ": 1");
+  EXPECT_EQ(parseDisplayNumber("-0.00dB")->value, 0.0);
+  EXPECT_FALSE(parseDisplayNumber("C"));
+  EXPECT_FALSE(parseDisplayNumber("dB 3"));
+  EXPECT_EQ(parsePlainNumber(" 0.5 "), 0.5);
+  EXPECT_FALSE(parsePlainNumber("0.5dB"));
+  EXPECT_FALSE(parsePlainNumber("nan"));
 }
 
 TEST(RenderNames, MatchTrimmedIgnoringCase) {

@@ -1,6 +1,8 @@
 #include "tests/support/allocation_counter.h"
 
+#include <dlfcn.h>
 #include <malloc.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -48,6 +50,14 @@ extern "C" void* realloc(void* p, size_t size) {
 extern "C" void free(void* p) {
   if (p != nullptr) note();
   __libc_free(p);
+}
+
+// A lock taken on the audio thread can wait for any other thread.
+extern "C" int pthread_mutex_lock(pthread_mutex_t* m) {
+  using Lock = int (*)(pthread_mutex_t*);
+  static const Lock next = reinterpret_cast<Lock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+  note();
+  return next(m);
 }
 
 void* operator new(size_t size) {

@@ -1,7 +1,7 @@
-// Counts calls of malloc, calloc, realloc, free and operator new/delete while
-// switched on, to show code allocates nothing. Linking this replaces the
-// process's allocation functions, so it cannot share an executable with the
-// sanitizers' allocators.
+// Counts calls of malloc, calloc, realloc, free, operator new/delete and
+// pthread_mutex_lock while switched on, to show code allocates nothing and
+// takes no lock. Linking this replaces the process's allocation functions, so
+// it cannot share an executable with the sanitizers' allocators.
 #pragma once
 
 namespace orv::testing {

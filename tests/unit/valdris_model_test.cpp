@@ -136,6 +136,8 @@ TEST_F(ValdrisModel, MeterSettingsUseDefaultsReplacementsAndPersist) {
 TEST_F(ValdrisModel, SetParameterWritesTheCurrentPresetAndForwardsToTheEditor) {
   Valdris effect(host);
   ForwardLog log;
+  // Listens in place of the product's own editor.
+  std::unique_ptr<orv::AEffEditor> own(effect.getEditor());
   effect.setEditor(new RecordingEditor(&effect, log));
 
   effect.setParameter(p::kThreshold, 0.7f);

@@ -17,8 +17,12 @@ namespace {
 constexpr double kMinusInf = -std::numeric_limits<double>::infinity();
 constexpr double kSilenceDb = -70.0;  // below this an input window has no meaningful gain change
 
+// Below -200 dB lies only the plug-ins' guard against denormal numbers, never signal: digital
+// silence, reported as -inf also in floating-point files.
+constexpr double kSilenceFloor = 1e-10;
+
 double toDb(double linear) {
-  return linear > 0.0 ? 20.0 * std::log10(linear) : kMinusInf;
+  return linear > kSilenceFloor ? 20.0 * std::log10(linear) : kMinusInf;
 }
 
 // Interpolator for the 4x true peak: for phase p (1..3) the value at x[k + p/4] is
@@ -72,16 +76,24 @@ constexpr size_t kRun = 32;
 constexpr size_t kHistory = kTaps - 1;
 constexpr size_t kPiece = 8192;  // samples measured per pass; bounds work_
 
-TruePeakMeter::TruePeakMeter() : work_(kHistory, 0.0) {
-  work_.reserve(kHistory + kPiece);
+TruePeakMeter::TruePeakMeter(size_t overWindow) : work_(kHistory, 0.0), overWindow_(overWindow) {
+  work_.reserve(kHistory + kPiece + kRun);
+}
+
+void TruePeakMeter::over(int64_t sample) {
+  const auto window = static_cast<size_t>(std::max<int64_t>(0, sample)) / overWindow_;
+  if (overs_.empty() || overs_.back() < window) overs_.push_back(window);
 }
 
 void TruePeakMeter::add(const double* samples, size_t count) {
   while (count > 0) {
     const size_t n = std::min(count, kPiece);
     work_.insert(work_.end(), samples, samples + n);
+    work_.resize(kHistory + n + kRun, 0.0);  // the last run reads up to kRun past the piece
     run(n);
-    work_.erase(work_.begin(), work_.end() - kHistory);
+    work_.erase(work_.begin(), work_.begin() + static_cast<ptrdiff_t>(n));
+    work_.resize(kHistory);
+    taken_ += static_cast<int64_t>(n);
     samples += n;
     count -= n;
   }
@@ -94,14 +106,20 @@ void TruePeakMeter::run(size_t count) {
   const auto& ip = interpolator();
   const double* w = work_.data();
   double peak = peak_;
-  for (size_t i = kHistory; i < kHistory + count; ++i) peak = std::max(peak, std::fabs(w[i]));
+  const bool overs = overWindow_ > 0;
+  for (size_t i = kHistory; i < kHistory + count; ++i) {
+    peak = std::max(peak, std::fabs(w[i]));
+    if (overs && std::fabs(w[i]) > 1.0) over(taken_ + static_cast<int64_t>(i - kHistory));
+  }
   for (size_t first = 0; first < count; first += kRun) {
     const size_t n = std::min(kRun, count - first);
     // Interpolated values are bounded by the local sample peak times gainBound, so runs that
-    // cannot beat the peak found so far are skipped: most of a programme is.
+    // cannot beat the peak found so far (nor full scale, when overs are noted) are skipped:
+    // most of a programme is.
     double local = 0.0;
     for (size_t i = first; i < first + n + kHistory; ++i) local = std::max(local, std::fabs(w[i]));
-    if (local * ip.gainBound <= peak) continue;
+    const double bound = local * ip.gainBound;
+    if (bound <= peak && (!overs || bound <= 1.0)) continue;
     for (int p = 1; p < kPhases; ++p) {
       double y[kRun] = {};
       for (int t = 0; t < kTaps; ++t) {
@@ -109,7 +127,13 @@ void TruePeakMeter::run(size_t count) {
         const double* x = w + first + t;
         for (size_t k = 0; k < kRun; ++k) y[k] += x[k] * tap;
       }
-      for (size_t k = 0; k < n; ++k) peak = std::max(peak, std::fabs(y[k]));
+      for (size_t k = 0; k < n; ++k) {
+        peak = std::max(peak, std::fabs(y[k]));
+        // The point lies just before the sample at window index first + k + kHalf.
+        if (overs && std::fabs(y[k]) > 1.0) {
+          over(taken_ + static_cast<int64_t>(first + k + kHalf) - static_cast<int64_t>(kHistory));
+        }
+      }
     }
   }
   peak_ = peak;
@@ -130,15 +154,65 @@ double truePeak(const std::vector<double>& x) {
 
 LevelMeter::LevelMeter(int channels, int rate)
     : channels_(channels),
+      window_(std::max<size_t>(1, static_cast<size_t>(std::lround(kWindowSeconds * rate)))),
       loudness_(ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
                              EBUR128_MODE_I | EBUR128_MODE_LRA)),
-      truePeaks_(static_cast<size_t>(channels)) {}
+      truePeaks_(static_cast<size_t>(channels), TruePeakMeter(window_)),
+      weighting_(rate),
+      filterState_(static_cast<size_t>(channels) * 6, 0.0) {}
+
+// Coefficients as BS.1770 gives them at 48 kHz, moved to other rates through the bilinear
+// transform of the analogue prototypes (the derivation libebur128 uses too).
+KWeighting::KWeighting(int rate) {
+  const double pi = 3.14159265358979323846;
+  double f0 = 1681.974450955533, gain = 3.999843853973347, q = 0.7071752369554196;
+  double k = std::tan(pi * f0 / rate);
+  const double vh = std::pow(10.0, gain / 20.0), vb = std::pow(vh, 0.4996667741545416);
+  double a0 = 1.0 + k / q + k * k;
+  shelfB[0] = (vh + vb * k / q + k * k) / a0;
+  shelfB[1] = 2.0 * (k * k - vh) / a0;
+  shelfB[2] = (vh - vb * k / q + k * k) / a0;
+  shelfA[0] = 1.0;
+  shelfA[1] = 2.0 * (k * k - 1.0) / a0;
+  shelfA[2] = (1.0 - k / q + k * k) / a0;
+  f0 = 38.13547087602444;
+  q = 0.5003270373238773;
+  k = std::tan(pi * f0 / rate);
+  a0 = 1.0 + k / q + k * k;
+  passB[0] = 1.0, passB[1] = -2.0, passB[2] = 1.0;
+  passA[0] = 1.0;
+  passA[1] = 2.0 * (k * k - 1.0) / a0;
+  passA[2] = (1.0 - k / q + k * k) / a0;
+}
+
+void LevelMeter::readShortTerm() {
+  energies_.push_back(energy_);
+  energy_ = 0.0;
+  // The last 3 s (30 windows), counted as silence before the start, as a meter shows it.
+  const size_t n = std::min<size_t>(energies_.size(), 30);
+  double sum = 0.0;
+  for (size_t i = energies_.size() - n; i < energies_.size(); ++i) sum += energies_[i];
+  const double mean = sum / (30.0 * static_cast<double>(window_));
+  const double lufs = mean > 0.0 ? -0.691 + 10.0 * std::log10(mean) : kMinusInf;
+  shortTerm_.push_back(lufs > -200.0 ? lufs : kMinusInf);
+}
 
 LevelMeter::~LevelMeter() {
   if (loudness_) ebur128_destroy(&loudness_);
 }
 
 void LevelMeter::add(const double* interleaved, size_t frames) {
+  // Cut at window ends, where the short-term loudness is read.
+  while (frames > 0) {
+    const size_t n = std::min(frames, window_ - frames_ % window_);
+    addPiece(interleaved, n);
+    if (frames_ % window_ == 0) readShortTerm();
+    interleaved += n * static_cast<size_t>(channels_);
+    frames -= n;
+  }
+}
+
+void LevelMeter::addPiece(const double* interleaved, size_t frames) {
   const size_t samples = frames * static_cast<size_t>(channels_);
   double peak = peak_, sum = sumSquares_;
   for (size_t i = 0; i < samples; ++i) {
@@ -159,12 +233,39 @@ void LevelMeter::add(const double* interleaved, size_t frames) {
     }
   }
   if (loudness_) ebur128_add_frames_double(loudness_, interleaved, frames);
+
+  const KWeighting& k = weighting_;
+  double energy = energy_;
+  for (int c = 0; c < channels_; ++c) {
+    double* z = filterState_.data() + 6 * c;
+    double x1 = z[0], x2 = z[1], s1 = z[2], s2 = z[3], y1 = z[4], y2 = z[5];
+    for (size_t i = 0; i < frames; ++i) {
+      const double x = interleaved[i * static_cast<size_t>(channels_) + c];
+      const double s = k.shelfB[0] * x + k.shelfB[1] * x1 + k.shelfB[2] * x2 - k.shelfA[1] * s1 - k.shelfA[2] * s2;
+      const double y = s - 2.0 * s1 + s2 - k.passA[1] * y1 - k.passA[2] * y2;
+      x2 = x1, x1 = x, y2 = y1, y1 = y;
+      // The high-pass reads the shelf's output, so its history is the shelf's.
+      s2 = s1, s1 = s;
+      energy += y * y;
+    }
+    z[0] = x1, z[1] = x2, z[2] = s1, z[3] = s2, z[4] = y1, z[5] = y2;
+  }
+  energy_ = energy;
 }
 
 Levels LevelMeter::finish() {
   Levels levels;
   double tp = 0.0;
   for (auto& meter : truePeaks_) tp = std::max(tp, meter.finish());
+  // A short last window still gets its reading.
+  if (frames_ % window_ != 0) readShortTerm();
+  levels.shortTermLufs = shortTerm_;
+  const size_t windows = (frames_ + window_ - 1) / window_;
+  for (auto& meter : truePeaks_) {
+    for (size_t w : meter.overWindows()) levels.overWindows.push_back(std::min(w, windows ? windows - 1 : 0));
+  }
+  std::sort(levels.overWindows.begin(), levels.overWindows.end());
+  levels.overWindows.erase(std::unique(levels.overWindows.begin(), levels.overWindows.end()), levels.overWindows.end());
   levels.samplePeakDb = toDb(peak_);
   levels.truePeakDb = toDb(tp);
   levels.rmsDb = frames_ ? toDb(std::sqrt(sumSquares_ / static_cast<double>(frames_ * static_cast<uint64_t>(channels_))))
@@ -208,14 +309,14 @@ Levels measureLevels(const Planar& audio, int rate) {
   return meter.finish();
 }
 
-GainChangeMeter::GainChangeMeter(int rate, int inputChannels, int outputChannels)
+GainReductionMeter::GainReductionMeter(int rate, int inputChannels, int outputChannels)
     : rate_(rate),
       inputChannels_(inputChannels),
       outputChannels_(outputChannels),
-      window_(std::max<size_t>(1, static_cast<size_t>(std::lround(0.1 * rate)))) {}
+      window_(std::max<size_t>(1, static_cast<size_t>(std::lround(kWindowSeconds * rate)))) {}
 
-void GainChangeMeter::add(const double* interleaved, size_t frames, int channels, std::vector<double>& sums,
-                          size_t& position) {
+void GainReductionMeter::add(const double* interleaved, size_t frames, int channels, std::vector<double>& sums,
+                             size_t& position) {
   const auto width = static_cast<size_t>(channels);
   size_t done = 0;
   while (done < frames) {
@@ -231,9 +332,12 @@ void GainChangeMeter::add(const double* interleaved, size_t frames, int channels
   }
 }
 
-GainChange GainChangeMeter::finish() const {
-  GainChange result;
+GainReduction GainReductionMeter::finish(double staticGainDb) const {
+  GainReduction result;
+  result.staticGainDb = staticGainDb;
   const size_t frames = std::min(inFrames_, outFrames_);
+  double sum = 0.0;
+  size_t counted = 0;
   for (size_t start = 0; start < frames; start += window_) {
     const size_t end = std::min(start + window_, frames);
     const size_t w = start / window_;
@@ -241,29 +345,33 @@ GainChange GainChangeMeter::finish() const {
     const double inDb = toDb(std::sqrt(in_[w] / (count * inputChannels_)));
     const double outDb = toDb(std::sqrt(out_[w] / (count * outputChannels_)));
     double change = std::numeric_limits<double>::quiet_NaN();
+    if (inDb >= kSilenceDb) change = std::max(outDb - inDb, -200.0) - staticGainDb;
+    result.db.push_back(std::isnan(change) ? change : std::min(change, 0.0));
     // A short last window is too noisy to report; it still gets a value for the plot.
-    if (inDb >= kSilenceDb) change = std::max(outDb - inDb, -200.0);
-    result.db.push_back(change);
     if (std::isnan(change) || end - start < window_ / 2) continue;
     const double at = static_cast<double>(start) / rate_;
-    if (!result.any || change < result.minDb) result.minDb = change, result.minAtSeconds = at;
-    if (!result.any || change > result.maxDb) result.maxDb = change, result.maxAtSeconds = at;
+    if (change < result.deepestDb) result.deepestDb = change, result.deepestAtSeconds = at;
+    if (change > result.aboveStaticDb) result.aboveStaticDb = change, result.aboveStaticAtSeconds = at;
+    sum += std::min(change, 0.0);
+    ++counted;
     result.any = true;
   }
+  if (counted) result.averageDb = sum / static_cast<double>(counted);
   return result;
 }
 
-GainChange measureGainChange(const Planar& input, const Planar& output, int rate) {
-  GainChangeMeter meter(rate, static_cast<int>(input.size()), static_cast<int>(output.size()));
+GainReduction measureGainReduction(const Planar& input, const Planar& output, int rate, double staticGainDb) {
+  GainReductionMeter meter(rate, static_cast<int>(input.size()), static_cast<int>(output.size()));
   interleavedPieces(input, [&](const double* piece, size_t n) { meter.addInput(piece, n); });
   interleavedPieces(output, [&](const double* piece, size_t n) { meter.addOutput(piece, n); });
-  return meter.finish();
+  return meter.finish(staticGainDb);
 }
 
 namespace {
 
 std::string num(double value, int decimals, const char* unit = "") {
   if (std::isinf(value)) return std::string(value < 0 ? "-inf" : "inf") + unit;
+  if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0.0;  // never "-0.00"
   char text[64];
   std::snprintf(text, sizeof text, "%.*f%s", decimals, value, unit);
   return text;
@@ -290,20 +398,64 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
+double maxOf(const std::vector<double>& values) {
+  double m = kMinusInf;
+  for (double v : values) m = std::max(m, v);
+  return m;
+}
+
 std::string jsonLevels(const Levels& l) {
   return "{\"sample_peak_dbfs\": " + jsonNum(l.samplePeakDb, 2) + ", \"true_peak_dbtp\": " + jsonNum(l.truePeakDb, 2) +
          ", \"rms_dbfs\": " + jsonNum(l.rmsDb, 2) + ", \"integrated_lufs\": " + jsonNum(l.integratedLufs, 2) +
-         ", \"loudness_range_lu\": " + jsonNum(l.loudnessRangeLu, 2) + "}";
+         ", \"loudness_range_lu\": " + jsonNum(l.loudnessRangeLu, 2) +
+         ", \"max_short_term_lufs\": " + jsonNum(maxOf(l.shortTermLufs), 2) +
+         ", \"true_peak_over_windows\": " + std::to_string(l.overWindows.size()) + "}";
+}
+
+// Normalised values with every digit a float holds, so a logged render can be repeated exactly.
+std::string exact(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string jsonSetting(const Setting& s) {
+  std::string j = "{";
+  if (!s.typed.empty()) j += "\"typed\": " + jsonString(s.typed) + ", ";
+  return j + "\"index\": " + std::to_string(s.index) + ", \"name\": " + jsonString(s.name) +
+         ", \"normalised\": " + exact(s.value) + ", \"display\": " + jsonString(s.display) + "}";
+}
+
+std::string settingsLine(const Report& r) {
+  std::string text;
+  const auto add = [&](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+  if (!r.stateIn.empty()) add("state " + r.stateIn);
+  if (r.preset) add("preset " + std::to_string(r.preset->index) + " \"" + r.preset->name + "\"");
+  char value[32];
+  for (const auto& s : r.overrides) {
+    std::snprintf(value, sizeof value, "%.6g", static_cast<double>(s.value));
+    add(s.name + " " + s.display + " (" + value + ")");
+  }
+  return text.empty() ? "the plug-in's own" : text;
+}
+
+std::string gainDefinition(const Report& r) {
+  return "output RMS minus input RMS per 100 ms window, less the plug-in's static gain of " +
+         std::string(r.gain.staticGainDb > 0 ? "+" : "") + num(r.gain.staticGainDb, 2, " dB") +
+         (r.staticGainMethod.empty() ? "" : " (" + r.staticGainMethod + ")") +
+         "; never above 0; windows whose input is below -70 dBFS left out";
 }
 
 }  // namespace
 
 std::string formatReport(const Report& r) {
-  char line[512];
+  char line[1024];
   std::string text;
   const double seconds = static_cast<double>(r.frames) / r.rate;
-  std::snprintf(line, sizeof line, "%s -> %s through \"%s\"%s%s%s\n", r.inputPath.c_str(), r.outputPath.c_str(),
-                r.plugin.c_str(), r.preset.empty() ? "" : ", preset \"", r.preset.c_str(), r.preset.empty() ? "" : "\"");
+  std::snprintf(line, sizeof line, "%s -> %s through \"%s\"\n", r.inputPath.c_str(), r.outputPath.c_str(),
+                r.plugin.c_str());
+  text += line;
+  std::snprintf(line, sizeof line, "Settings          %s\n", settingsLine(r).c_str());
   text += line;
   std::snprintf(line, sizeof line, "Duration          %.3f s (%lld frames at %d Hz, %s)\n", seconds,
                 static_cast<long long>(r.frames), r.rate, r.channels == 1 ? "mono" : "stereo");
@@ -322,20 +474,30 @@ std::string formatReport(const Report& r) {
   row("True peak (4x)", r.input.truePeakDb, r.output.truePeakDb, 2, "dBTP");
   row("RMS", r.input.rmsDb, r.output.rmsDb, 2, "dBFS");
   row("Integrated", r.input.integratedLufs, r.output.integratedLufs, 1, "LUFS");
+  row("Short-term max", maxOf(r.input.shortTermLufs), maxOf(r.output.shortTermLufs), 1, "LUFS (3 s)");
   row("Loudness range", r.input.loudnessRangeLu, r.output.loudnessRangeLu, 1, "LU");
+  std::snprintf(line, sizeof line, "%-18s%12zu%12zu  %s\n", "True-peak overs", r.input.overWindows.size(),
+                r.output.overWindows.size(), "(100 ms windows above 0 dBTP)");
+  text += line;
   std::snprintf(line, sizeof line, "%-18s%12s%12llu  %s\n", "Clipped samples", "",
                 static_cast<unsigned long long>(r.clipped), "(on conversion to the output format)");
   text += line;
-  if (r.gain.any) {
-    const bool cut = -r.gain.minDb >= r.gain.maxDb;
-    std::snprintf(line, sizeof line, "Largest gain change %+.2f dB at %.1f s (range %+.2f to %+.2f dB)\n",
-                  cut ? r.gain.minDb : r.gain.maxDb, cut ? r.gain.minAtSeconds : r.gain.maxAtSeconds, r.gain.minDb,
-                  r.gain.maxDb);
+  if (!r.gain.any) {
+    text += "Gain reduction    none measured (input below -70 dBFS throughout)\n";
+  } else if (r.gain.deepestDb < 0.0) {
+    std::snprintf(line, sizeof line, "Gain reduction    deepest %.2f dB at %.1f s, average %.2f dB\n", r.gain.deepestDb,
+                  r.gain.deepestAtSeconds, r.gain.averageDb);
     text += line;
   } else {
-    text += "Largest gain change: none measured (input below -70 dBFS throughout)\n";
+    text += "Gain reduction    none (0.00 dB throughout)\n";
   }
-  text += "  (output RMS minus input RMS in dB over 100 ms windows whose input is above -70 dBFS)\n";
+  // Expansion, or a plug-in that adds gain with level: worth a word beyond measuring noise.
+  if (r.gain.aboveStaticDb >= 0.5) {
+    std::snprintf(line, sizeof line, "Gain above static +%.2f dB at %.1f s (not counted as reduction)\n",
+                  r.gain.aboveStaticDb, r.gain.aboveStaticAtSeconds);
+    text += line;
+  }
+  text += "  (" + gainDefinition(r) + ")\n";
   return text;
 }
 
@@ -345,7 +507,16 @@ std::string formatJson(const Report& r) {
   j += "  \"input\": " + jsonString(r.inputPath) + ",\n";
   j += "  \"output\": " + jsonString(r.outputPath) + ",\n";
   j += "  \"output_format\": " + jsonString(r.outputFormat) + ",\n";
-  j += "  \"preset\": " + (r.preset.empty() ? std::string("null") : jsonString(r.preset)) + ",\n";
+  j += "  \"settings\": {\"state_in\": " + (r.stateIn.empty() ? std::string("null") : jsonString(r.stateIn));
+  j += ", \"preset\": " + (r.preset ? "{\"index\": " + std::to_string(r.preset->index) + ", \"name\": " +
+                                          jsonString(r.preset->name) + "}"
+                                    : std::string("null"));
+  j += ",\n    \"overrides\": [";
+  for (size_t i = 0; i < r.overrides.size(); ++i) j += (i ? ",\n      " : "\n      ") + jsonSetting(r.overrides[i]);
+  j += r.overrides.empty() ? "]" : "\n    ]";
+  j += ",\n    \"parameters\": [";
+  for (size_t i = 0; i < r.settings.size(); ++i) j += (i ? ",\n      " : "\n      ") + jsonSetting(r.settings[i]);
+  j += r.settings.empty() ? "]},\n" : "\n    ]},\n";
   j += "  \"sample_rate\": " + std::to_string(r.rate) + ",\n";
   j += "  \"channels\": " + std::to_string(r.channels) + ",\n";
   j += "  \"frames\": " + std::to_string(r.frames) + ",\n";
@@ -354,15 +525,16 @@ std::string formatJson(const Report& r) {
   j += "  \"input_levels\": " + jsonLevels(r.input) + ",\n";
   j += "  \"output_levels\": " + jsonLevels(r.output) + ",\n";
   j += "  \"clipped_samples\": " + std::to_string(r.clipped) + ",\n";
-  j += "  \"gain_change\": {\"definition\": \"output RMS dB minus input RMS dB per 100 ms window, input above -70 dBFS\"";
-  j += ", \"window_s\": " + num(r.gain.windowSeconds, 3);
+  j += "  \"gain_reduction\": {\"definition\": " + jsonString(gainDefinition(r));
+  j += ", \"window_s\": " + num(r.gain.windowSeconds, 3) + ", \"static_gain_db\": " + jsonNum(r.gain.staticGainDb, 2);
   if (r.gain.any) {
-    const bool cut = -r.gain.minDb >= r.gain.maxDb;
-    j += ", \"largest_db\": " + jsonNum(cut ? r.gain.minDb : r.gain.maxDb, 2);
-    j += ", \"min_db\": " + jsonNum(r.gain.minDb, 2) + ", \"min_at_s\": " + num(r.gain.minAtSeconds, 3);
-    j += ", \"max_db\": " + jsonNum(r.gain.maxDb, 2) + ", \"max_at_s\": " + num(r.gain.maxAtSeconds, 3);
+    j += ", \"deepest_db\": " + jsonNum(r.gain.deepestDb, 2) + ", \"deepest_at_s\": " + num(r.gain.deepestAtSeconds, 3);
+    j += ", \"average_db\": " + jsonNum(r.gain.averageDb, 2);
+    j += ", \"above_static_db\": " + jsonNum(r.gain.aboveStaticDb, 2) +
+         ", \"above_static_at_s\": " + num(r.gain.aboveStaticAtSeconds, 3);
   } else {
-    j += ", \"largest_db\": null, \"min_db\": null, \"min_at_s\": null, \"max_db\": null, \"max_at_s\": null";
+    j += ", \"deepest_db\": null, \"deepest_at_s\": null, \"average_db\": null, \"above_static_db\": null, "
+         "\"above_static_at_s\": null";
   }
   j += "}\n}\n";
   return j;

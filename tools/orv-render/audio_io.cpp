@@ -51,9 +51,106 @@ int majorFromName(const std::string& name) {
   return 0;
 }
 
+uint32_t littleWord(const unsigned char* b) {
+  return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+}
+
+std::string frameCount(int64_t frames) {
+  return std::to_string(frames) + (frames == 1 ? " frame" : " frames");
+}
+
 }  // namespace
 
-AudioReader::AudioReader(const std::string& path) : path_(path) {
+namespace {
+
+uint32_t bigWord(const unsigned char* b) {
+  return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | uint32_t{b[3]};
+}
+
+std::optional<HeaderLength> wavLength(std::FILE* file, int64_t size) {
+  int64_t at = 12;
+  uint32_t blockAlign = 0;
+  for (;;) {
+    unsigned char chunk[8];
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
+      return std::nullopt;
+    }
+    const uint32_t length = littleWord(chunk + 4);
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      unsigned char format[16];
+      if (length < 16 || std::fread(format, 1, sizeof format, file) != sizeof format) return std::nullopt;
+      blockAlign = uint32_t{format[12]} | uint32_t{format[13]} << 8;
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      // 0 and 0xFFFFFFFF are what streaming writers leave when they cannot seek back.
+      if (blockAlign == 0 || length == 0xFFFFFFFFu) return std::nullopt;
+      const int64_t present = std::max<int64_t>(0, size - (at + 8));
+      if (length == 0 && present > 0) return std::nullopt;
+      return HeaderLength{length / blockAlign, std::min<int64_t>(length, present) / blockAlign};
+    }
+    at += 8 + length + (length & 1);
+  }
+}
+
+std::optional<HeaderLength> aiffLength(std::FILE* file, int64_t size, bool compressed) {
+  int64_t at = 12;
+  int64_t promised = -1, frameBytes = 0;
+  for (;;) {
+    unsigned char chunk[8];
+    if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 || std::fread(chunk, 1, 8, file) != 8) {
+      return std::nullopt;
+    }
+    const uint32_t length = bigWord(chunk + 4);
+    if (std::memcmp(chunk, "COMM", 4) == 0) {
+      unsigned char comm[22];
+      const size_t wanted = compressed ? 22 : 8;
+      if (length < wanted || std::fread(comm, 1, wanted, file) != wanted) return std::nullopt;
+      const int channels = comm[0] << 8 | comm[1];
+      const int bits = comm[6] << 8 | comm[7];
+      promised = bigWord(comm + 2);
+      frameBytes = static_cast<int64_t>(channels) * ((bits + 7) / 8);
+      if (compressed) {
+        const std::string type(reinterpret_cast<const char*>(comm + 18), 4);
+        if (type == "fl32" || type == "FL32") frameBytes = 4 * channels;
+        else if (type == "fl64" || type == "FL64") frameBytes = 8 * channels;
+        else if (type != "NONE" && type != "sowt" && type != "twos" && type != "raw ") return std::nullopt;
+      }
+    } else if (std::memcmp(chunk, "SSND", 4) == 0) {
+      unsigned char head[4];
+      if (promised < 0 || frameBytes <= 0 || length < 8 || std::fread(head, 1, 4, file) != 4) return std::nullopt;
+      const int64_t start = at + 16 + bigWord(head);
+      const int64_t present = std::max<int64_t>(0, size - start);
+      const int64_t announced = static_cast<int64_t>(length) - 8 - bigWord(head);
+      const int64_t held = std::min({promised, present / frameBytes, std::max<int64_t>(0, announced) / frameBytes});
+      return HeaderLength{promised, held};
+    }
+    at += 8 + length + (length & 1);
+  }
+}
+
+}  // namespace
+
+std::optional<HeaderLength> inspectLength(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return std::nullopt;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, std::fclose);
+  unsigned char head[12];
+  if (std::fread(head, 1, sizeof head, file) != sizeof head) return std::nullopt;
+  std::error_code ec;
+  const auto size = static_cast<int64_t>(std::filesystem::file_size(path, ec));
+  if (ec) return std::nullopt;
+  if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0) return wavLength(file, size);
+  if (std::memcmp(head, "FORM", 4) == 0 && std::memcmp(head + 8, "AIFF", 4) == 0) return aiffLength(file, size, false);
+  if (std::memcmp(head, "FORM", 4) == 0 && std::memcmp(head + 8, "AIFC", 4) == 0) return aiffLength(file, size, true);
+  return std::nullopt;
+}
+
+std::optional<FileId> fileId(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+AudioReader::AudioReader(const std::string& path, bool allowShort) : path_(path), allowShort_(allowShort) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
   if (!std::filesystem::exists(status)) throw Error(path + ": no such file");
@@ -63,6 +160,22 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
   } else {
     throw Error(path + ": cannot read: " + std::strerror(errno));
   }
+  if (const auto extent = inspectLength(path)) {
+    if (extent->held == 0) {
+      const std::string why =
+          extent->promised ? "promises " + frameCount(extent->promised) + ", none follow" : "is all there is";
+      throw Error(path + ": no audio frames (the header " + why + ")");
+    }
+    if (extent->held < extent->promised) {
+      if (!allowShort) {
+        throw Error(path + ": holds " + frameCount(extent->held) + " but its header promises " +
+                    std::to_string(extent->promised) +
+                    "; the file is cut short (--allow-short-input renders what is there)");
+      }
+      std::fprintf(stderr, "orv-render: warning: %s holds %s of the %lld its header promises; rendering those\n",
+                   path.c_str(), frameCount(extent->held).c_str(), static_cast<long long>(extent->promised));
+    }
+  }
 
   SF_INFO info{};
   SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
@@ -71,7 +184,7 @@ AudioReader::AudioReader(const std::string& path) : path_(path) {
     throw Error(path + ": has " + std::to_string(info.channels) + " channels; only mono and stereo are supported");
   }
   if (info.samplerate <= 0) throw Error(path + ": invalid sample rate");
-  if (info.frames <= 0) throw Error(path + ": contains no audio");
+  if (info.frames <= 0) throw Error(path + ": no audio frames");
   rate_ = info.samplerate;
   channels_ = info.channels;
   format_ = info.format;
@@ -101,10 +214,14 @@ size_t AudioReader::read(double* interleaved, size_t frames) {
 }
 
 void AudioReader::finish() {
-  if (read_ == 0) throw Error(path_ + ": contains no audio");
+  if (read_ == 0) throw Error(path_ + ": no audio frames");
   if (read_ < headerFrames_) {
-    std::fprintf(stderr, "orv-render: warning: %s is shorter than its header says (%lld of %lld frames)\n",
-                 path_.c_str(), static_cast<long long>(read_), static_cast<long long>(headerFrames_));
+    if (!allowShort_) {
+      throw Error(path_ + ": reading stopped after " + frameCount(read_) + " of the " + std::to_string(headerFrames_) +
+                  " its header promises; the file is cut short (--allow-short-input renders what is there)");
+    }
+    std::fprintf(stderr, "orv-render: warning: %s ends after %s of the %lld its header promises\n", path_.c_str(),
+                 frameCount(read_).c_str(), static_cast<long long>(headerFrames_));
   }
 }
 
@@ -238,7 +355,7 @@ AudioWriter::~AudioWriter() {
   if (file_) sf_close(static_cast<SNDFILE*>(file_));
 }
 
-void AudioWriter::write(const double* interleaved, size_t frames) {
+void AudioWriter::write(const double* interleaved, size_t frames, double* asWritten) {
   auto* file = static_cast<SNDFILE*>(file_);
   const auto width = static_cast<size_t>(channels_);
   for (size_t start = 0; start < frames; start += static_cast<size_t>(kChunkFrames)) {
@@ -250,6 +367,9 @@ void AudioWriter::write(const double* interleaved, size_t frames) {
       uint64_t clipped = clipped_;
       for (size_t i = 0; i < n * width; ++i) ints_[i] = quantize(x[i], bits, clipped);
       clipped_ = clipped;
+      if (asWritten) {
+        for (size_t i = 0; i < n * width; ++i) asWritten[start * width + i] = ints_[i] / 2147483648.0;
+      }
       written = sf_writef_int(file, ints_.data(), static_cast<sf_count_t>(n));
     } else {
       for (size_t i = 0; i < n * width; ++i) {
@@ -263,6 +383,12 @@ void AudioWriter::write(const double* interleaved, size_t frames) {
           s = std::clamp(s, -1.0, 1.0);
         }
         reals_[i] = s;
+      }
+      if (asWritten) {
+        const bool single = (format_.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT;
+        for (size_t i = 0; i < n * width; ++i) {
+          asWritten[start * width + i] = single ? static_cast<double>(static_cast<float>(reals_[i])) : reals_[i];
+        }
       }
       written = sf_writef_double(file, reals_.data(), static_cast<sf_count_t>(n));
     }

@@ -20,11 +20,30 @@ struct Audio {
 // Reads mono or stereo audio. Throws Error with a one-line reason.
 Audio readAudio(const std::string& path);
 
+// What a WAV or AIFF file's header promises against what the file holds, read from its chunks
+// (libsndfile quietly shortens a file cut after its header to the frames present). Empty for
+// other files and for headers that promise no particular length (streamed WAV, RF64,
+// compressed AIFC).
+struct HeaderLength {
+  int64_t promised = 0;  // frames the header announces
+  int64_t held = 0;      // whole frames present in the file
+};
+std::optional<HeaderLength> inspectLength(const std::string& path);
+
+// A file's identity on disk (device and inode), so two spellings, a link or a symlink of one
+// file compare equal. Empty when the file does not exist.
+struct FileId {
+  uint64_t device = 0, inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+std::optional<FileId> fileId(const std::string& path);
+
 // Mono or stereo audio read piece by piece, as interleaved frames.
 class AudioReader {
  public:
-  // Opens and checks the file; throws Error with a one-line reason.
-  explicit AudioReader(const std::string& path);
+  // Opens and checks the file; throws Error with a one-line reason, also for a file that holds
+  // fewer frames than its header promises unless allowShort (then it warns and reads what is there).
+  explicit AudioReader(const std::string& path, bool allowShort = false);
   ~AudioReader();
   AudioReader(const AudioReader&) = delete;
   AudioReader& operator=(const AudioReader&) = delete;
@@ -37,7 +56,8 @@ class AudioReader {
 
   // Fills up to `frames` frames; fewer only at the end of the audio. Throws Error on a read error.
   size_t read(double* interleaved, size_t frames);
-  // After the last read: throws when the file held no audio, warns when it is shorter than its header.
+  // After the last read: throws when the file held no audio or reading stopped before the header's
+  // length (a warning instead with allowShort).
   void finish();
 
  private:
@@ -45,7 +65,7 @@ class AudioReader {
   void* file_ = nullptr;  // SNDFILE
   int rate_ = 0, channels_ = 0, format_ = 0;
   int64_t headerFrames_ = 0, read_ = 0;
-  bool ended_ = false;
+  bool ended_ = false, allowShort_ = false;
 };
 
 struct OutputFormat {
@@ -76,7 +96,9 @@ class AudioWriter {
   AudioWriter(const AudioWriter&) = delete;
   AudioWriter& operator=(const AudioWriter&) = delete;
 
-  void write(const double* interleaved, size_t frames);  // throws Error
+  // Throws Error. With asWritten, also gives the samples as the file holds them (rounded to the
+  // sample format, clipped), frames x channels.
+  void write(const double* interleaved, size_t frames, double* asWritten = nullptr);
   uint64_t close();  // completes the file; returns the samples clipped. Throws Error.
 
  private:

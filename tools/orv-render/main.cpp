@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include "tools/orv-render/pipeline.h"
 #include "tools/orv-render/plot.h"
 #include "tools/orv-render/session.h"
+#include "tools/orv-render/static_gain.h"
 #include "tools/orv-render/text_match.h"
 
 namespace {
@@ -33,18 +35,21 @@ constexpr const char* kUsage =
     "plug-in's latency compensated so OUT lines up with IN sample for sample, then prints a report.\n"
     "\n"
     "  --preset NAME|INDEX   select one of the plug-in's presets\n"
-    "  --set NAME=VALUE      set a parameter by name or index; VALUE normalised 0..1 (repeatable)\n"
+    "  --set NAME=VALUE      set a parameter by name or index (repeatable); VALUE in the units the\n"
+    "                        plug-in displays (Threshold=-12dB, Ratio=4:1, Attack=30ms, AutoRel=On;\n"
+    "                        --list shows each range) or a bare number 0..1, taken as normalised\n"
     "  --state-in FILE       load the plug-in state (chunk) before the presets and parameters\n"
     "  --state-out FILE      save the plug-in state after them\n"
     "  --sidechain FILE      feed FILE to the side-chain inputs (3 and 4)\n"
-    "  --list                print parameters with their display texts, and the presets\n"
+    "  --allow-short-input   render a file that holds fewer frames than its header promises\n"
+    "  --list                print parameters with their display texts and ranges, and the presets\n"
     "  --format FMT          output container: wav, aiff, flac or ogg (default: OUT's extension,\n"
     "                        else the input's)\n"
     "  --bits B              output samples: 16, 24, 32 or float (default: as the input)\n"
     "  --double              process 64-bit samples\n"
     "  --block N             block size, 1..8192 (default 64)\n"
     "  --json                print the report as JSON\n"
-    "  --plot FILE.png       draw waveforms and gain change\n"
+    "  --plot FILE.png       draw levels, short-term loudness, true-peak overs and gain reduction\n"
     "  --quiet               no progress bar\n"
     "  --timing              print the time of each stage on stderr\n";
 
@@ -52,7 +57,7 @@ struct Options {
   std::vector<std::string> positional;
   std::optional<std::string> preset, stateIn, stateOut, sidechain, format, bits, plot;
   std::vector<std::string> sets;
-  bool list = false, json = false, useDouble = false, quiet = false, timing = false;
+  bool list = false, json = false, useDouble = false, quiet = false, timing = false, allowShort = false;
   int block = 64;
 };
 
@@ -77,6 +82,7 @@ Options parse(int argc, char** argv) {
     else if (arg == "--double") o.useDouble = true;
     else if (arg == "--quiet") o.quiet = true;
     else if (arg == "--timing") o.timing = true;
+    else if (arg == "--allow-short-input") o.allowShort = true;
     else if (auto v = valueOf(i, arg, "--preset")) o.preset = v;
     else if (auto v = valueOf(i, arg, "--set")) o.sets.push_back(*v);
     else if (auto v = valueOf(i, arg, "--state-in")) o.stateIn = v;
@@ -134,10 +140,72 @@ class ProgressBar {
   double seconds_;
 };
 
-void applySettings(Session& session, const Options& o, std::string& presetName) {
+struct Applied {
+  std::optional<PresetChoice> preset;
+  std::vector<Setting> overrides;
+};
+
+Applied applySettings(Session& session, const Options& o) {
+  Applied applied;
   if (o.stateIn) session.loadState(*o.stateIn);
-  if (o.preset) presetName = session.selectPreset(*o.preset);
-  for (const auto& assignment : o.sets) session.setParameter(assignment);
+  if (o.preset) applied.preset = session.selectPreset(*o.preset);
+  for (const auto& assignment : o.sets) applied.overrides.push_back(session.setParameter(assignment));
+  return applied;
+}
+
+// Where a file will be: the file itself when it exists, else its folder and name, so that
+// two spellings of one path (./x, a/../x, a symlink) are found equal.
+struct Place {
+  std::optional<FileId> file, folder;
+  std::string name;
+  bool operator==(const Place& other) const {
+    return file ? file == other.file : !other.file && folder && folder == other.folder && name == other.name;
+  }
+};
+
+Place placeOf(const std::string& path) {
+  Place place;
+  place.file = fileId(path);
+  if (!place.file) {
+    const std::filesystem::path p(path);
+    place.folder = fileId(p.has_parent_path() ? p.parent_path().string() : ".");
+    place.name = p.filename().string();
+  }
+  return place;
+}
+
+// Every output is renamed onto its path at the end: one that is also an input, or another
+// output, would replace it. Compared by device and inode, not by spelling.
+void checkDistinctFiles(const Options& o) {
+  struct Named {
+    std::string role, path;
+  };
+  std::vector<Named> inputs = {{"the plug-in", o.positional[0]}};
+  std::vector<Named> outputs;
+  if (!o.list) {
+    inputs.push_back({"the input", o.positional[1]});
+    outputs.push_back({"the output", o.positional[2]});
+  }
+  if (o.sidechain) inputs.push_back({"the side-chain file", *o.sidechain});
+  if (o.plot) outputs.push_back({"the plot", *o.plot});
+  // Writing the state back over the state it started from is an update, and allowed.
+  if (o.stateOut) outputs.push_back({"the state", *o.stateOut});
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    const Place out = placeOf(outputs[i].path);
+    for (const auto& in : inputs) {
+      const auto id = fileId(in.path);
+      if (id && out.file && *id == *out.file) {
+        throw Error(outputs[i].path + ": " + outputs[i].role + " would replace " + in.role + " " + in.path +
+                    " (the same file); choose another name");
+      }
+    }
+    for (size_t j = 0; j < i; ++j) {
+      if (placeOf(outputs[j].path) == out) {
+        throw Error(outputs[i].path + ": " + outputs[i].role + " and " + outputs[j].role + " " + outputs[j].path +
+                    " name the same file; choose another name");
+      }
+    }
+  }
 }
 
 void writeState(Session& session, const std::string& path, PendingFile& pending) {
@@ -150,6 +218,7 @@ void writeState(Session& session, const std::string& path, PendingFile& pending)
 }
 
 int run(const Options& o) {
+  checkDistinctFiles(o);
   using Clock = std::chrono::steady_clock;
   const auto seconds = [](Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); };
   const std::string& pluginPath = o.positional[0];
@@ -158,8 +227,7 @@ int run(const Options& o) {
     Session session(pluginPath);
     session.setSampleRate(44100.0);
     session.setBlockSize(o.block);
-    std::string presetName;
-    applySettings(session, o, presetName);
+    applySettings(session, o);
     std::optional<PendingFile> state;
     if (o.stateOut) {
       state.emplace(*o.stateOut);
@@ -173,10 +241,10 @@ int run(const Options& o) {
   const std::string& inPath = o.positional[1];
   const std::string& outPath = o.positional[2];
   const auto t0 = Clock::now();
-  AudioReader input(inPath);
+  AudioReader input(inPath, o.allowShort);
   std::optional<AudioReader> sidechain;
   if (o.sidechain) {
-    sidechain.emplace(*o.sidechain);
+    sidechain.emplace(*o.sidechain, o.allowShort);
     if (sidechain->rate() != input.rate()) {
       throw Error(*o.sidechain + ": sample rate " + std::to_string(sidechain->rate()) + " Hz differs from the input's " +
                   std::to_string(input.rate()) + " Hz");
@@ -188,8 +256,26 @@ int run(const Options& o) {
   Session session(pluginPath);
   session.setSampleRate(input.rate());
   session.setBlockSize(o.block);
-  std::string presetName;
-  applySettings(session, o, presetName);
+  const Applied applied = applySettings(session, o);
+  if (sidechain) {
+    const auto sw = session.sidechainSwitch();
+    if (sw && lower(sw->display) == "off") {
+      std::fprintf(stderr,
+                   "orv-render: warning: the plug-in ignores --sidechain while its external side-chain is off; "
+                   "turn it on with --set \"%s=On\"\n",
+                   sw->name.c_str());
+    }
+  }
+  // The static gain, on a second instance with the same settings.
+  StaticGain staticGain;
+  {
+    Session probe(pluginPath);
+    probe.setSampleRate(input.rate());
+    probe.setBlockSize(o.block);
+    session.copySettingsTo(probe);
+    const int sideChannels = sidechain ? sidechain->channels() : 0;
+    staticGain = measureStaticGain(probe, input.rate(), channels, sideChannels, o.block, o.useDouble);
+  }
   const auto t1 = Clock::now();
 
   // Everything is written beside its target and renamed only once all of it succeeded.
@@ -217,7 +303,7 @@ int run(const Options& o) {
   try {
     rendered = session.render(pipeline, channels, sidechain ? sidechain->channels() : 0, renderOptions);
     bar.finish();
-    measured = pipeline.finish();
+    measured = pipeline.finish(staticGain.db);
   } catch (...) {
     bar.finish();
     throw;
@@ -229,7 +315,11 @@ int run(const Options& o) {
   report.inputPath = inPath;
   report.outputPath = outPath;
   report.outputFormat = describeFormat(outFormat.format);
-  report.preset = presetName;
+  report.preset = applied.preset;
+  report.stateIn = o.stateIn.value_or("");
+  report.overrides = applied.overrides;
+  report.settings = session.settings();
+  report.staticGainMethod = staticGain.method;
   report.rate = input.rate();
   report.channels = channels;
   report.frames = measured.frames;
@@ -261,8 +351,9 @@ int run(const Options& o) {
   std::fputs((o.json ? formatJson(report) : formatReport(report)).c_str(), stdout);
   if (o.timing) {
     std::fprintf(stderr,
-                 "timing: open and load %.3f s, render with reading, levels and writing alongside %.3f s (inside the "
-                 "plug-in %.3f s, waiting for the files %.3f s), plot, state and rename %.3f s, total %.3f s\n",
+                 "timing: open, load and static-gain probe %.3f s, render with reading, levels and writing "
+                 "alongside %.3f s (inside the plug-in %.3f s, waiting for the files %.3f s), plot, state and "
+                 "rename %.3f s, total %.3f s\n",
                  seconds(t0, t1), seconds(t1, t2), rendered.processSeconds, measured.waitSeconds, seconds(t2, t3),
                  seconds(t0, t3));
   }

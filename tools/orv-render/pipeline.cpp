@@ -26,6 +26,7 @@ RenderPipeline::RenderPipeline(const Setup& setup)
     slot.side.resize(setup.chunkFrames * static_cast<size_t>(sideChannels_));
   }
   for (Slot& slot : outSlots_) slot.main.resize(setup.chunkFrames * static_cast<size_t>(channels_));
+  written_.resize(setup.chunkFrames * static_cast<size_t>(channels_));
   thread_ = std::thread([this] { work(); });
 }
 
@@ -131,13 +132,14 @@ bool RenderPipeline::readInto(Slot& slot) {
 }
 
 void RenderPipeline::measureAndWrite(const Slot& slot) {
-  outputLevels_.add(slot.main.data(), slot.frames);
-  gain_.addOutput(slot.main.data(), slot.frames);
-  if (outputEnvelope_) outputEnvelope_->add(slot.main.data(), slot.frames);
-  writer_.write(slot.main.data(), slot.frames);
+  // Measured as written, so silence that rounds to zero reads -inf and clipping shows.
+  writer_.write(slot.main.data(), slot.frames, written_.data());
+  outputLevels_.add(written_.data(), slot.frames);
+  gain_.addOutput(written_.data(), slot.frames);
+  if (outputEnvelope_) outputEnvelope_->add(written_.data(), slot.frames);
 }
 
-RenderPipeline::Measured RenderPipeline::finish() {
+RenderPipeline::Measured RenderPipeline::finish(double staticGainDb) {
   {
     std::lock_guard lock(mutex_);
     outputClosed_ = true;
@@ -152,7 +154,7 @@ RenderPipeline::Measured RenderPipeline::finish() {
   m.clipped = writer_.close();
   m.input = inputLevels_.finish();
   m.output = outputLevels_.finish();
-  m.gain = gain_.finish();
+  m.gain = gain_.finish(staticGainDb);
   m.frames = setup_.input->framesRead();
   m.inputEnvelope = std::move(inputEnvelope_);
   m.outputEnvelope = std::move(outputEnvelope_);

@@ -41,15 +41,16 @@ class RenderPipeline : public Session::Stream {
   void outputDone(size_t frames) override;
 
   struct Measured {
-    Levels input, output;
-    GainChange gain;
+    Levels input, output;  // the output as the file holds it
+    GainReduction gain;
     uint64_t clipped = 0;
     int64_t frames = 0;
     std::optional<EnvelopeMeter> inputEnvelope, outputEnvelope;
     double waitSeconds = 0.0;  // time the render spent waiting for this thread
   };
   // After the render: lets the thread drain, completes the file. Throws what the thread met.
-  Measured finish();
+  // staticGainDb is the plug-in's gain below its threshold, taken out of the gain reduction.
+  Measured finish(double staticGainDb);
 
  private:
   static constexpr size_t kSlots = 4;
@@ -67,9 +68,10 @@ class RenderPipeline : public Session::Stream {
   int channels_, sideChannels_;
   AudioWriter writer_;
   LevelMeter inputLevels_, outputLevels_;
-  GainChangeMeter gain_;
+  GainReductionMeter gain_;
   std::optional<EnvelopeMeter> inputEnvelope_, outputEnvelope_;
   std::vector<Slot> inSlots_, outSlots_;
+  std::vector<double> written_;  // an output chunk as the file holds it
 
   std::mutex mutex_;
   std::condition_variable changed_;

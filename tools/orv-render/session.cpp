@@ -1,6 +1,7 @@
 #include "tools/orv-render/session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tools/orv-render/display_values.h"
 #include "tools/orv-render/error.h"
 #include "tools/orv-render/text_match.h"
 
@@ -99,7 +101,7 @@ void Session::setBlockSize(int frames) {
   plugin_->dispatch(vst::effSetBlockSize, 0, frames);
 }
 
-std::string Session::selectPreset(const std::string& nameOrIndex) {
+PresetChoice Session::selectPreset(const std::string& nameOrIndex) {
   const auto names = presetNames();
   long index = parseIndex(trim(nameOrIndex), static_cast<long>(names.size()) - 1);
   if (index < 0) index = findName(names, nameOrIndex);
@@ -124,10 +126,10 @@ std::string Session::selectPreset(const std::string& nameOrIndex) {
   } else {
     plugin_->dispatch(vst::effSetProgram, 0, index);
   }
-  return names[static_cast<size_t>(index)];
+  return {static_cast<int>(index), names[static_cast<size_t>(index)]};
 }
 
-void Session::setParameter(const std::string& assignment) {
+Setting Session::setParameter(const std::string& assignment) {
   const auto equals = assignment.find('=');
   if (equals == std::string::npos) throw UsageError("--set expects NAME=VALUE, got \"" + assignment + "\"");
   const std::string key = trim(assignment.substr(0, equals));
@@ -143,13 +145,90 @@ void Session::setParameter(const std::string& assignment) {
     }
     throw Error("unknown parameter \"" + key + "\"" + suggestion(names, key));
   }
-  char* end = nullptr;
-  const double value = std::strtod(valueText.c_str(), &end);
-  if (valueText.empty() || *end != '\0' || !std::isfinite(value)) {
-    throw Error("value \"" + valueText + "\" for " + key + " is not a number");
+  const auto i = static_cast<int32_t>(index);
+  std::string name = trim(names[static_cast<size_t>(index)]);
+  if (name.empty()) name = "parameter " + std::to_string(index);
+  if (valueText.empty()) throw Error("--set " + name + " has no value");
+  float value = 0.0f;
+  const auto plain = parsePlainNumber(valueText);
+  if (plain && *plain >= 0.0 && *plain <= 1.0) {
+    value = static_cast<float>(*plain);  // normalised
+  } else {
+    const float before = plugin_->getParameter(i);
+    try {
+      ParameterScale scale(name, [&](float v) {
+        plugin_->setParameter(i, v);
+        return displayText(i);
+      });
+      value = scale.valueFor(valueText);
+    } catch (...) {
+      plugin_->setParameter(i, before);
+      throw;
+    }
   }
-  if (value < 0.0 || value > 1.0) throw Error("value " + valueText + " for " + key + " is outside 0..1");
-  plugin_->setParameter(static_cast<int32_t>(index), static_cast<float>(value));
+  plugin_->setParameter(i, value);
+  Setting set = current(i);
+  set.typed = valueText;
+  return set;
+}
+
+std::string Session::displayText(int index) {
+  std::string display = trim(plugin_->getString(vst::effGetParamDisplay, index));
+  const std::string label = trim(plugin_->getString(vst::effGetParamLabel, index));
+  return label.empty() ? display : display + " " + label;
+}
+
+Setting Session::current(int index) {
+  Setting s;
+  s.index = index;
+  s.name = trim(plugin_->getString(vst::effGetParamName, index));
+  s.value = plugin_->getParameter(index);
+  s.display = displayText(index);
+  return s;
+}
+
+std::vector<Setting> Session::settings() {
+  std::vector<Setting> all;
+  const auto names = usableNames(parameterNames());
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!trim(names[i]).empty()) all.push_back(current(static_cast<int>(i)));
+  }
+  return all;
+}
+
+std::optional<Setting> Session::sidechainSwitch() {
+  const auto names = parameterNames();
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string key;
+    for (char c : lower(names[i])) {
+      if (std::isalnum(static_cast<unsigned char>(c))) key += c;
+    }
+    if (key == "scext" || key == "sidechain" || key == "extsidechain" || key == "externalsidechain") {
+      return current(static_cast<int>(i));
+    }
+  }
+  return std::nullopt;
+}
+
+void Session::copySettingsTo(Session& other) {
+  if (plugin_->effect()->flags & vst::effFlagsProgramChunks) {
+    std::vector<uint8_t> state = saveState();
+    if (!state.empty()) {
+      other.plugin_->dispatch(vst::effSetChunk, 0, static_cast<intptr_t>(state.size()), state.data());
+      return;
+    }
+  }
+  for (int i = 0; i < plugin_->effect()->numParams; ++i) other.plugin_->setParameter(i, plugin_->getParameter(i));
+}
+
+std::string Session::rangeOf(int index, const std::string& name) {
+  const float before = plugin_->getParameter(index);
+  std::string range = ParameterScale(name, [&](float v) {
+                        plugin_->setParameter(index, v);
+                        return displayText(index);
+                      }).range();
+  plugin_->setParameter(index, before);
+  return range;
 }
 
 std::vector<uint8_t> Session::saveState() {
@@ -197,15 +276,15 @@ std::string Session::listing() {
   std::string text;
   char line[512];
   const auto names = parameterNames();
-  std::snprintf(line, sizeof line, "Parameters of \"%s\" (%zu):\n", effectName().c_str(), names.size());
+  std::snprintf(line, sizeof line, "Parameters of \"%s\" (%zu): display text, normalised value, display range\n",
+                effectName().c_str(), names.size());
   text += line;
   for (size_t i = 0; i < names.size(); ++i) {
     const auto index = static_cast<int32_t>(i);
-    std::string display = trim(plugin_->getString(vst::effGetParamDisplay, index));
-    std::string label = trim(plugin_->getString(vst::effGetParamLabel, index));
-    if (!label.empty()) display += " " + label;
-    std::snprintf(line, sizeof line, "  %3zu  %-12s %-12s %.4f\n", i, trim(names[i]).c_str(), display.c_str(),
-                  static_cast<double>(plugin_->getParameter(index)));
+    const std::string name = trim(names[i]);
+    const std::string range = name.empty() || name == "-" ? "" : rangeOf(index, name);
+    std::snprintf(line, sizeof line, "  %3zu  %-12s %-12s %.4f%s%s\n", i, name.c_str(), displayText(index).c_str(),
+                  static_cast<double>(plugin_->getParameter(index)), range.empty() ? "" : "  ", range.c_str());
     text += line;
   }
   const auto presets = presetNames();

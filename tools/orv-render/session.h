@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/orv-render/setting.h"
 #include "tools/vsthost/vsthost.h"
 
 namespace orv::render {
@@ -26,15 +28,22 @@ class Session {
   void setSampleRate(double rate);
   void setBlockSize(int frames);
 
-  // NAME or INDEX; returns the preset's name. Throws Error for an unknown one.
-  std::string selectPreset(const std::string& nameOrIndex);
-  // "NAME=VALUE" or "INDEX=VALUE", VALUE normalised 0..1. Throws Error.
-  void setParameter(const std::string& assignment);
+  // NAME or INDEX. Throws Error for an unknown one.
+  PresetChoice selectPreset(const std::string& nameOrIndex);
+  // "NAME=VALUE" or "INDEX=VALUE": VALUE normalised 0..1 as a bare number, otherwise in the
+  // units the plug-in displays ("-12dB", "4:1", "On"). Throws Error.
+  Setting setParameter(const std::string& assignment);
+  // Every named parameter as it stands.
+  std::vector<Setting> settings();
+  // The parameter that switches the external side-chain on, when the plug-in has one.
+  std::optional<Setting> sidechainSwitch();
+  // Gives another instance of the same plug-in these settings (state chunk, else parameters).
+  void copySettingsTo(Session& other);
 
   std::vector<uint8_t> saveState();
   void loadState(const std::string& path);  // checks size, marker and product before loading
 
-  // Parameters with their display texts, then the presets.
+  // Parameters with their display texts and ranges, then the presets.
   std::string listing();
 
   // Where a render takes its input and puts its output: chunks of interleaved frames, so a file
@@ -76,6 +85,10 @@ class Session {
   void renderBlocks(Stream& stream, int channels, int sideChannels, const Options& options, Result& result);
   void announceChannels(int mainChannels, bool sidechain);
   int32_t uniqueId() const;
+  std::string displayText(int index);
+  Setting current(int index);
+  // Display range of a parameter, found by trying values; the parameter's value is kept.
+  std::string rangeOf(int index, const std::string& name);
 
   std::unique_ptr<vsthost::Library> library_;
   std::unique_ptr<vsthost::Plugin> plugin_;
