@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/path_text.h"
 #include "platform/registry.h"
 #include "tests/support/scoped_config_home.h"
 
@@ -119,6 +121,91 @@ TEST_F(RegistryWin32Test, MalformedPathsAndNamesFail) {
   const float v = 1.0f;
   EXPECT_FALSE(key.set("bad\xc3", RegType::binary, &v, sizeof v));
   EXPECT_FALSE(key.set("null data", RegType::binary, nullptr, 4));
+}
+
+// Paths are UTF-8 on our side and REG_SZ in the registry, so other Windows
+// programs (and regedit) read what we wrote.
+TEST_F(RegistryWin32Test, StringValuesAreUtf16WithTerminator) {
+  struct Case {
+    const char* label;
+    std::string text;
+    std::wstring stored;  // without the terminator
+  };
+  const Case cases[] = {
+      {"ASCII", "C:\\Users\\someone\\Presets\\", L"C:\\Users\\someone\\Presets\\"},
+      {"empty", "", L""},
+      {"accents", "Pr\xC3\xA9sets", L"Pr\u00E9sets"},
+      {"beyond the BMP", "\xF0\x9F\x8E\xB9.orv", L"\U0001F3B9.orv"},
+  };
+  RegistryKey key = RegistryKey::create(kMeterKey);
+  ASSERT_TRUE(key);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_TRUE(key.setString("CurrDir", c.text));
+    DWORD type = 0;
+    Bytes raw;
+    ASSERT_TRUE(rawValue(L"SOFTWARE\\Orv-acoustics\\Kolvane20", L"CurrDir", type, raw));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    const std::wstring withTerminator = c.stored + L'\0';
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2), withTerminator);
+    std::string back = "untouched";
+    ASSERT_TRUE(key.queryString("currdir", back, 256));
+    EXPECT_EQ(back, c.text);
+  }
+}
+
+TEST_F(RegistryWin32Test, StringValuesOfAnotherTypeOrSizeReadAsMissing) {
+  RegistryKey key = RegistryKey::create(kMeterKey);
+  ASSERT_TRUE(key);
+  HKEY raw = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Orv-acoustics\\Kolvane20", 0, KEY_SET_VALUE, &raw),
+            ERROR_SUCCESS);
+  struct Case {
+    const char* label;
+    DWORD type;
+    std::wstring data;
+    DWORD bytes;  // of data
+  };
+  const std::wstring tooLong(257, L'x');
+  const Case cases[] = {
+      {"expandable string", REG_EXPAND_SZ, L"%TEMP%", 14},
+      {"binary", REG_BINARY, L"abc", 8},
+      {"odd size", REG_SZ, L"ab", 3},
+      {"257 bytes once converted", REG_SZ, tooLong, 2 * 258},
+      {"lone high surrogate", REG_SZ, std::wstring(L"a\xD800" L"b"), 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_EQ(RegSetValueExW(raw, L"CurrBank", 0, c.type, reinterpret_cast<const BYTE*>(c.data.c_str()), c.bytes),
+              ERROR_SUCCESS);
+    std::string text = "untouched";
+    EXPECT_FALSE(key.queryString("CurrBank", text, 256));
+    EXPECT_EQ(text, "untouched");
+  }
+  RegCloseKey(raw);
+}
+
+// A UTF-8 path names the same file the wide calls see.
+TEST_F(RegistryWin32Test, FilePathsAreUtf8) {
+  std::string dir;
+  ASSERT_TRUE(currentDirectory(dir));
+  ASSERT_FALSE(dir.empty());
+  wchar_t wideDir[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, wideDir), 0u);
+  const std::wstring wideName = std::wstring(wideDir) + L"\\Pr\u00E9set \U0001F3B9.orv";
+  const std::string name = dir + "\\Pr\xC3\xA9set \xF0\x9F\x8E\xB9.orv";
+  std::FILE* file = openFile(name.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fputs("orv", file);
+  std::fclose(file);
+  EXPECT_NE(GetFileAttributesW(wideName.c_str()), INVALID_FILE_ATTRIBUTES);
+  file = openFile(name.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  char back[4] = {};
+  EXPECT_EQ(std::fread(back, 1, 3, file), 3u);
+  std::fclose(file);
+  EXPECT_STREQ(back, "orv");
+  EXPECT_TRUE(DeleteFileW(wideName.c_str()));
 }
 
 }  // namespace
