@@ -7,6 +7,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "dsp/cpu_clones.h"
+
 namespace orv::dsp {
 
 namespace {

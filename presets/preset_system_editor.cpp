@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 
+#include "platform/path_text.h"
 #include "platform/registry.h"
 
 namespace orv {
@@ -47,7 +47,7 @@ void copyPath(char* to, std::string_view text) {
 template <size_t N>
 void readRecordFile(const char* path, std::array<uint8_t, N>& record) {
   record.fill(0);
-  if (std::FILE* file = std::fopen(path, "rb")) {
+  if (std::FILE* file = platform::openFile(path, "rb")) {
     const size_t got = std::fread(record.data(), 1, N, file);
     if (got < N) std::memset(record.data() + got, 0, N - got);  // a failed read may leave anything
     std::fclose(file);
@@ -56,7 +56,7 @@ void readRecordFile(const char* path, std::array<uint8_t, N>& record) {
 
 template <size_t N>
 void writeRecordFile(const char* path, const std::array<uint8_t, N>& record) {
-  if (std::FILE* file = std::fopen(path, "wb")) {
+  if (std::FILE* file = platform::openFile(path, "wb")) {
     std::fwrite(record.data(), 1, N, file);
     std::fclose(file);
   }
@@ -81,10 +81,9 @@ const CPresetSystemEditor::FileKind CPresetSystemEditor::bankFiles{
 CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect) : AEffEditor(effect) {
   // The dialogs start in the working directory until a path is remembered.
   try {
-    std::error_code error;
-    std::string text = std::filesystem::current_path(error).string();
-    if (!error && !text.empty()) {
-      if (!isSeparator(text.back())) text += std::filesystem::path::preferred_separator;
+    std::string text;
+    if (platform::currentDirectory(text) && !text.empty()) {
+      if (!isSeparator(text.back())) text += static_cast<char>(std::filesystem::path::preferred_separator);
       if (text.size() <= kMaxPathLength) copyPath(presetDirectory, text);
     }
   } catch (...) {

@@ -4,6 +4,8 @@
 
 #include <numbers>
 
+#include "dsp/cpu_clones.h"
+
 namespace orv::valdris {
 
 void fillHilbertCoefficients(double* table, int taps) noexcept {

@@ -1,10 +1,10 @@
 #include "tools/vsthost/vsthost.h"
 
-#include <dlfcn.h>
-
 #include <mutex>
 #include <unordered_map>
 #include <utility>
+
+#include "tools/vsthost/dynamic_library.h"
 
 namespace orv::vsthost {
 
@@ -48,26 +48,20 @@ std::unique_ptr<Library> Library::open(const std::string& path, std::string* err
     return nullptr;
   };
   if (path.empty()) return fail("empty plug-in path");
-  // Without a slash dlopen searches the library path instead of the named file.
-  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-
-  dlerror();
-  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* why = dlerror();
-    return fail(why ? why : "cannot load " + path);
-  }
+  std::string why;
+  void* handle = dynamic::load(path, &why);
+  if (!handle) return fail(why);
   for (const char* name : {"VSTPluginMain", "main"}) {
-    if (void* symbol = dlsym(handle, name)) {
+    if (void* symbol = dynamic::symbol(handle, name)) {
       return std::unique_ptr<Library>(new Library(handle, reinterpret_cast<Entry>(symbol), path, name));
     }
   }
-  dlclose(handle);
+  dynamic::unload(handle);
   return fail(path + ": no VSTPluginMain or main entry point");
 }
 
 Library::~Library() {
-  dlclose(handle_);
+  dynamic::unload(handle_);
 }
 
 Library::Entry Library::entry() const {

@@ -33,10 +33,10 @@ std::string fourCharCode(int32_t id);
 
 class Library {
  public:
-  // dlopen(RTLD_NOW | RTLD_LOCAL), then VSTPluginMain, falling back to main.
+  // dlopen(RTLD_NOW | RTLD_LOCAL) or LoadLibrary, then VSTPluginMain, falling back to main.
   // Null with *error set when the file cannot be loaded or has no entry point.
   static std::unique_ptr<Library> open(const std::string& path, std::string* error = nullptr);
-  ~Library();  // dlclose
+  ~Library();  // dlclose or FreeLibrary
 
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
