@@ -24,7 +24,7 @@ constexpr std::size_t kRingDoubles = 8 * Engine::kRingSize;
 constexpr std::size_t kHilbertDoubles = 2 * HilbertRing::kDoubles;
 constexpr std::size_t kTableDoubles = kHilbertTableSize + kFoldedSize;
 constexpr std::size_t kBlockDoubles = 6 * Engine::kBlockBuffer;
-constexpr std::size_t kLimiterDoubles = 3 * LookaheadLimiter::kSize;
+constexpr std::size_t kLimiterDoubles = 4 * LookaheadLimiter::kSize;
 constexpr std::size_t kMemoryDoubles = kRingDoubles + kHilbertDoubles + kTableDoubles + kBlockDoubles + kLimiterDoubles;
 // From this many taps on, the folded dot product is the cheaper sum.
 constexpr int kFoldFromTaps = 320;
@@ -81,7 +81,7 @@ bool Engine::allocate() noexcept {
   foldedCoefs = p;
   p += kFoldedSize;
   for (double*& buffer : block) buffer = p, p += kBlockBuffer;
-  limiter.attach(p, p + LookaheadLimiter::kSize, p + 2 * LookaheadLimiter::kSize);
+  limiter.attach(p, p + LookaheadLimiter::kSize, p + 2 * LookaheadLimiter::kSize, p + 3 * LookaheadLimiter::kSize);
   limiter.clear();
   if (resamplers == nullptr) return false;
 
