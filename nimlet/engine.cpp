@@ -316,12 +316,9 @@ void Engine::gains(const double (*d)[kMaxBlock], int n, double (*gain)[kMaxBlock
   }
   for (int c = 0; c < channels; ++c) {
     envelope[c] = env[c];
-    for (int i = 0; i < n; ++i) gain[c][i] = channelGain(gain[c][i]);
+    for (int i = 0; i < n; ++i) gain[c][i] = valdris::envelopeLevel(gain[c][i], rmsOn);
+    valdris::curveGains(curve, gain[c], gain[c], n);
   }
-}
-
-double Engine::channelGain(double env) const noexcept {
-  return valdris::curveGain(curve, valdris::envelopeLevel(env, rmsOn));
 }
 
 void Engine::advanceGains() noexcept {

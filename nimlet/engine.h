@@ -94,7 +94,6 @@ class Engine {
   void advanceEnvelope(double& envelope, double x, double releaseFactor) const noexcept;
   template <int channels>
   void gains(const double (*levels)[kMaxBlock], int n, double (*gains)[kMaxBlock]) noexcept;
-  double channelGain(double envelope) const noexcept;
   void advanceGains() noexcept;
   double outputSample(double w, double monitored, double bypass) const noexcept;
   void levelMeter(int ch, double s) noexcept;

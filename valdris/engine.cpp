@@ -24,7 +24,7 @@ constexpr std::size_t kRingDoubles = 8 * Engine::kRingSize;
 constexpr std::size_t kHilbertDoubles = 2 * HilbertRing::kDoubles;
 constexpr std::size_t kTableDoubles = kHilbertTableSize + kFoldedSize;
 constexpr std::size_t kBlockDoubles = 6 * Engine::kBlockBuffer;
-constexpr std::size_t kLimiterDoubles = 3 * LookaheadLimiter::kSize;
+constexpr std::size_t kLimiterDoubles = 4 * LookaheadLimiter::kSize;
 constexpr std::size_t kMemoryDoubles = kRingDoubles + kHilbertDoubles + kTableDoubles + kBlockDoubles + kLimiterDoubles;
 // From this many taps on, the folded dot product is the cheaper sum.
 constexpr int kFoldFromTaps = 320;
@@ -81,7 +81,7 @@ bool Engine::allocate() noexcept {
   foldedCoefs = p;
   p += kFoldedSize;
   for (double*& buffer : block) buffer = p, p += kBlockBuffer;
-  limiter.attach(p, p + LookaheadLimiter::kSize, p + 2 * LookaheadLimiter::kSize);
+  limiter.attach(p, p + LookaheadLimiter::kSize, p + 2 * LookaheadLimiter::kSize, p + 3 * LookaheadLimiter::kSize);
   limiter.clear();
   if (resamplers == nullptr) return false;
 
@@ -455,7 +455,19 @@ void Engine::computeGains(Running& r, bool paired, const double* dL, const doubl
   double* g[2] = {gL, gR};
   for (int c = 0; c < 2; ++c) {
     EnvelopeStep k[kGainChunk];
-    for (int i = 0; i < count; ++i) k[i] = envelopeStep<exact>(x[c][i], a[c][i], b[c][i], s, classic);
+    if (exact && s.classic) {
+      // The two power functions of the exact classic release, for the block at once.
+      double v[kGainChunk];
+      for (int i = 0; i < count; ++i) {
+        k[i] = envelopeStep<kClassicBase>(x[c][i], a[c][i], b[c][i], s, classic);
+        v[i] = k[i].classicRelease;
+      }
+      dsp::powArray(v, 0.05, v, count);
+      dsp::powArray(s.releaseCoef, v, v, count);
+      for (int i = 0; i < count; ++i) k[i].classicRelease = v[i];
+    } else {
+      for (int i = 0; i < count; ++i) k[i] = envelopeStep<exact>(x[c][i], a[c][i], b[c][i], s, classic);
+    }
     double env = r.envelope[c];
     double level[kGainChunk];
     for (int i = 0; i < count; ++i) {
@@ -464,7 +476,8 @@ void Engine::computeGains(Running& r, bool paired, const double* dL, const doubl
       level[i] = env;
     }
     r.envelope[c] = env;
-    for (int i = 0; i < count; ++i) g[c][i] = curveGain(curve, envelopeLevel(level[i], s.rms));
+    for (int i = 0; i < count; ++i) level[i] = envelopeLevel(level[i], s.rms);
+    curveGains(curve, level, g[c], count);
   }
 }
 

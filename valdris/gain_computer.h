@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "dsp/biquad.h"
+#include "dsp/vector_math.h"
 
 namespace orv::valdris {
 
@@ -22,10 +23,13 @@ struct StaticCurve {
     knee[3] = std::pow(2.5, inverse);
   }
 
-  double operator()(double level) const noexcept {
-    if (!soft) return level > 1.0 ? std::pow(level, inverseRatio) : level;
+  double operator()(double level) const noexcept { return atPower(level, std::pow(level, inverseRatio)); }
+
+  // The curve at `level`, given level^inverseRatio (used only above the knee).
+  double atPower(double level, double power) const noexcept {
+    if (!soft) return level > 1.0 ? power : level;
     if (level <= 0.5) return level;
-    if (level >= 1.5) return std::pow(level, inverseRatio);
+    if (level >= 1.5) return power;
     const double p0 = knee[0], p1 = knee[1], p2 = knee[2], p3 = knee[3];
     const double u = level - 0.5;
     return p1 + 0.5 * (p2 - p0) * u + (p0 - 2.5 * p1 + 2.0 * p2 - 0.5 * p3) * (u * u) +
@@ -34,7 +38,26 @@ struct StaticCurve {
 };
 
 // The factor that moves `level` onto the curve; finite for any level >= 0.
-inline double curveGain(const StaticCurve& curve, double level) noexcept { return curve(level) / (level + 1e-6); }
+inline double curveGain(const StaticCurve& curve, double level) noexcept {
+  const bool above = curve.soft ? level >= 1.5 : level > 1.0;
+  return curve.atPower(level, above ? std::pow(level, curve.inverseRatio) : 0.0) / (level + 1e-6);
+}
+
+// curveGain for `count` levels at once, the power functions of the block
+// computed together (skipped when no level reaches above the knee). `gain`
+// may be `level`.
+inline void curveGains(const StaticCurve& curve, const double* level, double* gain, int count) noexcept {
+  const double from = curve.soft ? 1.5 : 1.0;
+  bool above = false;
+  for (int i = 0; i < count; ++i) above |= level[i] >= from;
+  double power[64];
+  for (int first = 0; first < count; first += 64) {
+    const int n = count - first < 64 ? count - first : 64;
+    if (above) dsp::powArray(level + first, curve.inverseRatio, power, n);
+    for (int i = 0; i < n; ++i)
+      gain[first + i] = curve.atPower(level[first + i], above ? power[i] : 0.0) / (level[first + i] + 1e-6);
+  }
+}
 
 // Exponents of the classic release, t[i] = i^0.05, as single-precision values.
 struct ClassicTable {
@@ -97,9 +120,13 @@ struct EnvelopeStep {
 inline double followedLevel(double d, const EnvelopeSettings& s) noexcept { return s.rms ? d * d : d; }
 
 // From the level x and the fast (200 Hz) and slow (20 Hz) followers' outputs
-// a and b, which drive the programme-dependent speeds. `exact` computes the
-// classic exponent with a power function instead of the table.
-template <bool exact>
+// a and b, which drive the programme-dependent speeds. The classic release
+// factor comes from the table (kClassicTable), from power functions
+// (kClassicExact), or is left for a pass over the block to compute as
+// releaseCoef^(v^0.05), with v in its place (kClassicBase).
+enum ClassicPower : int { kClassicTable = 0, kClassicExact = 1, kClassicBase = 2 };
+
+template <int exact>
 inline EnvelopeStep envelopeStep(double x, double a, double b, const EnvelopeSettings& s,
                                  const ClassicTable& table) noexcept {
   if (!(a >= 1e-6)) a = 1e-6;
@@ -116,7 +143,9 @@ inline EnvelopeStep envelopeStep(double x, double a, double b, const EnvelopeSet
   if (s.classic) {
     // Weak signals release slower.
     const double v = (3.0 + a) / (1.2 * a);
-    k.classicRelease = exact ? std::pow(s.releaseCoef, std::pow(v, 0.05)) : table.releasePower(s.releaseCoef, v);
+    k.classicRelease = exact == kClassicBase ? v
+                       : exact              ? std::pow(s.releaseCoef, std::pow(v, 0.05))
+                                            : table.releasePower(s.releaseCoef, v);
     const double g0 = s.rms ? 0.5 : 0.4;
     k.classicTarget = g0 + (1.0 - g0) * x;
   }

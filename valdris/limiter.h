@@ -19,11 +19,12 @@ class LookaheadLimiter {
       : fastFollower(44100.0, dsp::Biquad::lowpass, 200.0, 0.5, 0.0),
         slowFollower(44100.0, dsp::Biquad::lowpass, 20.0, 0.5, 0.0) {}
 
-  // Three rings of kSize doubles: left, right, peaks.
-  void attach(double* left, double* right, double* peaks) noexcept {
+  // Four rings of kSize doubles: left, right, peaks and their sample numbers.
+  void attach(double* left, double* right, double* peaks, double* peakTimes) noexcept {
     ringL = left;
     ringR = right;
     peak = peaks;
+    peakTime = peakTimes;
   }
 
   // Look-ahead of 1.4 ms, attack within it, release 3.3 * 16 * 1.7 times slower.
@@ -33,6 +34,7 @@ class LookaheadLimiter {
     releaseCoef = 1.0 - std::pow(0.05, 1.0 / (lookahead * 3.3 * 16.0 * 1.7));
     writePos = kSize - 1;
     readPos = (kSize - 1 - lookahead - 1) & kMask;
+    restartWindow();
   }
   void setSampleRate(double rate) noexcept {
     fastFollower.setSampleRate(rate);
@@ -47,9 +49,11 @@ class LookaheadLimiter {
       std::memset(ringL, 0, sizeof(double) * kSize);
       std::memset(ringR, 0, sizeof(double) * kSize);
       std::memset(peak, 0, sizeof(double) * kSize);
+      std::memset(peakTime, 0, sizeof(double) * kSize);
     }
     envelope = 0.0001;
     gainValue = 1.0;
+    restartWindow();
   }
 
   double gain() const noexcept { return gainValue; }
@@ -62,18 +66,24 @@ class LookaheadLimiter {
     ringR[w] = right;
     if (on) {
       const double pk = std::fmax(std::fabs(left * 1.005773063), std::fabs(right * 1.005773063)) + 0.011;
-      // Back-fill: every entry from the read position on holds the largest
-      // peak between it and the newest sample.
-      peak[w] = pk;
-      int p = (w - 1) & kMask;
-      while (p != r && pk > peak[p]) {
-        peak[p] = pk;
-        p = (p - 1) & kMask;
-      }
-      if (pk > peak[r]) peak[r] = pk;
+      // The level is the largest peak of the last lookahead + 2 samples, kept
+      // as a running maximum: a queue of the peaks that may still become the
+      // largest, strictly falling from the front, each pushed and dropped
+      // once, so a sample costs O(1) amortised instead of a walk back.
+      // Switching on starts with an empty window, so for the first
+      // lookahead + 1 samples after that the level is the largest peak since
+      // switching on, where a walk back over a peak ring would also have seen
+      // the peaks left in it from the last time the limiter was on; from
+      // then on the level is the same.
+      if (!wasOn) restartWindow();
+      while (tail != head && peak[(tail - 1) & kMask] <= pk) --tail;
+      peak[tail & kMask] = pk;
+      peakTime[tail & kMask] = now;
+      ++tail;
+      if (now - peakTime[head & kMask] > lookahead + 1) ++head;
+      now += 1.0;
 
-      const double level = peak[r] + 0.0009766 + noise;
-      peak[r] = 0.0;
+      const double level = peak[head & kMask] + 0.0009766 + noise;
       const double a = fastFollower.runPlain(level);
       const double b = slowFollower.runPlain(level);
       if (level > envelope) {
@@ -87,6 +97,7 @@ class LookaheadLimiter {
       ringL[r] = clip(ringL[r] * 0.999 * gainValue);
       ringR[r] = clip(ringR[r] * 0.999 * gainValue);
     }
+    wasOn = on;
     writePos = (w + 1) & kMask;
     readPos = (r + 1) & kMask;
     left = ringL[writePos];
@@ -95,6 +106,11 @@ class LookaheadLimiter {
 
  private:
   static double clip(double y) noexcept { return y > 0.999 ? 0.999 : (y < -0.999 ? -0.999 : y); }
+  void restartWindow() noexcept {
+    head = tail = 0;
+    now = 0.0;
+    wasOn = true;
+  }
 
   dsp::Biquad fastFollower;
   dsp::Biquad slowFollower;
@@ -108,6 +124,14 @@ class LookaheadLimiter {
   double releaseCoef = 1.0;
   double envelope = 0.0001;
   double gainValue = 1.0;
+  // The running maximum's queue: slots head to tail - 1 (modulo kSize; it
+  // never holds more than lookahead + 2 < kSize entries) of the peak ring and
+  // of the ring of their sample numbers, counted in doubles (exact for
+  // longer than any session).
+  double* peakTime = nullptr;
+  unsigned head = 0, tail = 0;
+  double now = 0.0;
+  bool wasOn = true;
 };
 
 }  // namespace orv::valdris

@@ -69,11 +69,13 @@ const Variant kVariants[] = {
     {"mono Smooth, power off, input meters", {{27, 1.0f}, {28, 0.0f}, {0, 0.0f}, {24, 0.0f}}},
 };
 
-class ReferenceComparison : public PrivateHome {};
+// At 44.1 kHz and, as many frames, at the higher rates, where the Smooth
+// detector is longer.
+class ReferenceComparison : public PrivateHome, public ::testing::WithParamInterface<double> {};
 
-TEST_F(ReferenceComparison, KernelsMatchThePlainModel) {
-  constexpr double kRate = 44100.0;
-  const size_t frames = static_cast<size_t>(3.5 * kRate);
+TEST_P(ReferenceComparison, KernelsMatchThePlainModel) {
+  const double kRate = GetParam();
+  const size_t frames = static_cast<size_t>(3.5 * 44100.0);
   const auto in = programme(frames, kRate);
   const int32_t blocks[] = {512, 37, 64, 1000, 1, 129};
   for (const Variant& v : kVariants) {
@@ -141,6 +143,11 @@ TEST_F(ReferenceComparison, KernelsMatchThePlainModel) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rates, ReferenceComparison, ::testing::Values(44100.0, 96000.0, 192000.0),
+                         [](const ::testing::TestParamInfo<double>& info) {
+                           return std::to_string(static_cast<int>(info.param)) + "Hz";
+                         });
 
 }  // namespace
 }  // namespace nimlet_test

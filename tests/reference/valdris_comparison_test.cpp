@@ -443,6 +443,28 @@ TEST_P(EngineVersusReferenceAt96k, Double) {
   EXPECT_FALSE(mm.found) << mm.text;
 }
 
+TEST_P(EngineVersusReferenceAt96k, Float) {
+  const Case& c = cases()[GetParam().caseIndex];
+  const Mismatch mm = runComparison<float>(c, GetParam().mode, 96000.0, 0.5, {64});
+  EXPECT_FALSE(mm.found) << mm.text;
+}
+
+// And at 192 kHz, where the longest detectors take their folded sums and the
+// look-ahead window is longest.
+class EngineVersusReferenceAt192k : public ::testing::TestWithParam<Combination> {};
+
+TEST_P(EngineVersusReferenceAt192k, Float) {
+  const Case& c = cases()[GetParam().caseIndex];
+  const Mismatch mm = runComparison<float>(c, GetParam().mode, 192000.0, 0.4, {64});
+  EXPECT_FALSE(mm.found) << mm.text;
+}
+
+TEST_P(EngineVersusReferenceAt192k, Double) {
+  const Case& c = cases()[GetParam().caseIndex];
+  const Mismatch mm = runComparison<double>(c, GetParam().mode, 192000.0, 0.4, {64, 37});
+  EXPECT_FALSE(mm.found) << mm.text;
+}
+
 std::vector<Combination> combinationsAt96k() {
   std::vector<Combination> all;
   for (size_t i : {size_t{1}, size_t{8}, size_t{9}})
@@ -451,6 +473,8 @@ std::vector<Combination> combinationsAt96k() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EngineVersusReferenceAt96k, ::testing::ValuesIn(combinationsAt96k()),
+                         combinationName);
+INSTANTIATE_TEST_SUITE_P(Cases, EngineVersusReferenceAt192k, ::testing::ValuesIn(combinationsAt96k()),
                          combinationName);
 
 }  // namespace
