@@ -549,8 +549,10 @@ void CPresetSystemEditor::valueChanged(CControl* control) {
         name.resize(cut);
       }
       field->setText(name.c_str());
-      if (presetMenu)
+      if (presetMenu) {
+        presetMenu->setCurrent(index);
         if (CMenuItem* item = presetMenu->getCurrent()) item->setTitle(name.c_str());
+      }
       fx->renamePreset(name.c_str());
       break;
     }
