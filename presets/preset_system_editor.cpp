@@ -1,5 +1,7 @@
 #include "presets/preset_system_editor.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +10,7 @@
 
 #include "platform/path_text.h"
 #include "platform/registry.h"
+#include "presets/preset_bar.h"
 
 namespace orv {
 
@@ -78,7 +81,7 @@ const CPresetSystemEditor::FileKind CPresetSystemEditor::presetFiles{
 const CPresetSystemEditor::FileKind CPresetSystemEditor::bankFiles{
     "Load bank", "Load bank (endian-reversed)", "Save bank", "Orv Bank", "orb", true};
 
-CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect) : AEffEditor(effect) {
+CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect) : AEffGUIEditor(effect) {
   // The dialogs start in the working directory until a path is remembered.
   try {
     std::string text;
@@ -90,14 +93,21 @@ CPresetSystemEditor::CPresetSystemEditor(CPresetSystemEffect* effect) : AEffEdit
     // Out of memory: start without a directory.
   }
   std::memcpy(storedDirectory, presetDirectory, sizeof presetDirectory);
-  if (effect != nullptr) effect->attachEditor(this);
+  offerEditorWindow(false);
 }
 
-CPresetSystemEditor::~CPresetSystemEditor() { savePaths(); }
+CPresetSystemEditor::~CPresetSystemEditor() {
+  idleTimer.reset();
+  savePaths();
+}
 
-bool CPresetSystemEditor::open(void* window) {
-  if (openFrame() == nullptr || effect == nullptr) return false;
-  return AEffEditor::open(window);
+void CPresetSystemEditor::offerEditorWindow(bool offered) {
+  if (CPresetSystemEffect* fx = presetEffect()) fx->offerEditorWindow(offered);
+}
+
+bool CPresetSystemEditor::getRect(vst::ERect** r) {
+  if (rect.right <= rect.left || rect.bottom <= rect.top) return false;
+  return AEffGUIEditor::getRect(r);
 }
 
 void CPresetSystemEditor::writePreset(PresetRecord& record) {
@@ -141,10 +151,8 @@ void CPresetSystemEditor::readBank(const BankRecord& record, bool reversed) {
   if (!foreign || record[4] != kBankRecordType) return;
   for (int k = 0; k < kNumPresets; ++k)
     readRecordPreset(record.data() + kRecordHeaderSize + sizeof(Preset) * k, *foreign != reversed, table[k]);
-  char name[kPresetNameSize + 1];
-  readPresetName(table[0].name, name);
-  presetNameChanged(name);
   fx->selectPreset(0);
+  showPresetNames();
 }
 
 bool CPresetSystemEditor::rememberPick(const char* path, char* fileName) {
@@ -160,11 +168,11 @@ bool CPresetSystemEditor::rememberPick(const char* path, char* fileName) {
 }
 
 void CPresetSystemEditor::loadFile(const FileKind& kind, bool reversed) {
-  CFrame* frame = openFrame();
-  if (frame == nullptr || presetEffect() == nullptr) return;
+  CFrame* parent = openFrame();
+  if (parent == nullptr || presetEffect() == nullptr) return;
   std::string path;
   try {
-    std::unique_ptr<CNewFileSelector> selector = CNewFileSelector::create(frame, CNewFileSelector::kSelectFile);
+    std::unique_ptr<CNewFileSelector> selector = CNewFileSelector::create(parent, CNewFileSelector::kSelectFile);
     if (!selector) return;
     selector->setTitle(reversed ? kind.loadReversedTitle : kind.loadTitle);
     selector->setInitialDirectory(presetDirectory);
@@ -187,15 +195,17 @@ void CPresetSystemEditor::loadFile(const FileKind& kind, bool reversed) {
     readRecordFile(path.c_str(), record);
     readPreset(record, reversed);
   }
+  // Every control may show something of the new preset.
+  if (frame != nullptr) frame->invalid();
 }
 
 void CPresetSystemEditor::saveFile(const FileKind& kind) {
-  CFrame* frame = openFrame();
-  if (frame == nullptr || presetEffect() == nullptr) return;
+  CFrame* parent = openFrame();
+  if (parent == nullptr || presetEffect() == nullptr) return;
   char* fileName = kind.bank ? bankFileName : presetFileName;
   std::string path;
   try {
-    std::unique_ptr<CNewFileSelector> selector = CNewFileSelector::create(frame, CNewFileSelector::kSelectSaveFile);
+    std::unique_ptr<CNewFileSelector> selector = CNewFileSelector::create(parent, CNewFileSelector::kSelectSaveFile);
     if (!selector) return;
     selector->setTitle(kind.saveTitle);
     selector->setInitialDirectory(presetDirectory);
@@ -323,6 +333,269 @@ void CPresetSystemEditor::savePaths() {
     if (std::strcmp(p.text, p.stored) == 0) continue;
     if (!key) key = RegistryKey::create(kPresetSystemKey);
     if (key && key.setString(p.valueName, p.text)) std::strcpy(p.stored, p.text);
+  }
+}
+
+}  // namespace orv
+
+// ---- The preset bar -------------------------------------------------------------------
+
+namespace orv {
+
+namespace {
+
+// Colours and sizes of the name field.
+constexpr CColor kNameBackColor{209, 227, 238, 255};
+constexpr CColor kNameTextColor{36, 36, 32, 255};
+constexpr int32_t kMenuStyle = kPopupStyle | kCheckStyle | kNoTextStyle | kNoDrawStyle;  // 0x1E00
+constexpr int32_t kMenuItemsPerColumn = 10;
+constexpr int32_t kBarBitmap = 19000;
+
+// Rectangle of a button of the bar and its bitmap, for a bar whose top is at 444.
+struct ButtonPlace {
+  int32_t tag;
+  CRect rect;
+  int32_t bitmap;
+  int32_t images;
+};
+
+constexpr ButtonPlace kRockerPlace{CPresetSystemEditor::kRockerTag, {313, 444, 344, 458}, 19997, 5};
+// In the order they are built, after the name field, the menu and the rocker.
+constexpr ButtonPlace kButtonPlaces[] = {
+    {CPresetSystemEditor::kLoadBankTag, {70, 444, 82, 458}, 19993, 3},
+    {CPresetSystemEditor::kSaveBankTag, {20, 444, 32, 458}, 19994, 3},
+    {CPresetSystemEditor::kDefaultBankTag, {32, 446, 69, 456}, 19990, 3},
+    {CPresetSystemEditor::kLoadPresetTag, {150, 444, 162, 458}, 19998, 3},
+    {CPresetSystemEditor::kSavePresetTag, {91, 444, 103, 458}, 19999, 3},
+    {CPresetSystemEditor::kDefaultPresetTag, {103, 446, 150, 456}, 19899, 3},
+    {CPresetSystemEditor::kRecallMemoATag, {374, 444, 386, 458}, 19991, 3},
+    {CPresetSystemEditor::kStoreMemoATag, {352, 444, 364, 458}, 19995, 3},
+    {CPresetSystemEditor::kRecallMemoBTag, {417, 444, 429, 458}, 19992, 3},
+    {CPresetSystemEditor::kStoreMemoBTag, {395, 444, 407, 458}, 19996, 3},
+};
+
+CRect moved(CRect r, CCoord dy) { return r.offset(0, dy); }
+
+// The name as the preset table keeps it: at most 24 bytes.
+std::string presetNameOf(const Preset& preset) {
+  char name[kPresetNameSize + 1];
+  readPresetName(preset.name, name);
+  return name;
+}
+
+}  // namespace
+
+bool CPresetSystemEditor::open(void* window) {
+  if (frame == nullptr || effect == nullptr) return false;
+  AEffGUIEditor::open(window);
+  buildPresetBar();
+  try {
+    // Fired from the frame's idle; the editor's own idle runs in between
+    // the host's idle calls (the meters move every 50 ms).
+    idleTimer = std::make_unique<CVSTGUITimer>(
+        [this](CVSTGUITimer*) {
+          if (frame != nullptr)
+            if (auto* editor = dynamic_cast<AEffEditor*>(frame->getEditor())) editor->idle();
+        },
+        kIdlePeriodMs);
+    idleTimer->start();
+  } catch (...) {
+    // Without the timer the host's own idle calls still drive the editor.
+  }
+  return true;
+}
+
+void CPresetSystemEditor::close() {
+  idleTimer.reset();
+  forgetPresetBar();
+  AEffGUIEditor::close();
+}
+
+void CPresetSystemEditor::forgetPresetBar() {
+  nameField = nullptr;
+  presetMenu = nullptr;
+  presetRocker = nullptr;
+  loadBankButton = saveBankButton = loadPresetButton = savePresetButton = nullptr;
+  defaultBankButton = defaultPresetButton = nullptr;
+  recallMemoAButton = storeMemoAButton = recallMemoBButton = storeMemoBButton = nullptr;
+}
+
+void CPresetSystemEditor::buildPresetBar() {
+  CPresetSystemEffect* fx = presetEffect();
+  const Preset* table = fx->presetTable();
+  const int32_t current = fx->getPresetIndex();
+  const std::string currentName = table ? presetNameOf(table[current]) : std::string();
+  const CCoord dy = presetBarTop - 444;
+
+  // A bitmap that does not load leaves its control out; the others are built.
+  auto bitmap = [](int32_t id) -> CBitmap* {
+    auto* b = new CBitmap(id);
+    if (b->isLoaded()) return b;
+    b->forget();
+    return nullptr;
+  };
+
+  CBitmap* barBack = bitmap(kBarBitmap);
+  {
+    // Its height follows the font: centred on the bar, half the size plus 2 above and below.
+    const CCoord m = kNormalFontSmall->getSize() / 2 + 2;
+    const CCoord centre = 451 + dy;
+    nameField = new CTextEdit(CRect(175, centre - m, 292, centre + m), this, kNameTag, currentName.c_str(), barBack, 0);
+    nameField->setBackOffset(nameField->getViewSize().getTopLeft());
+    nameField->setBackColor(kNameBackColor);
+    nameField->setFont(kNormalFontSmall);
+    nameField->setFontColor(kNameTextColor);
+    nameField->setFrameColor(kNameTextColor);
+    nameField->setHoriAlign(kCenterText);
+    frame->addView(nameField);
+  }
+  {
+    const CRect r = moved(CRect(293, 444, 305, 458), dy);
+    presetMenu = new COptionMenu(r, this, kMenuTag, barBack, nullptr, kMenuStyle);
+    presetMenu->setBackOffset(r.getTopLeft());
+    presetMenu->setNbItemsPerColumn(kMenuItemsPerColumn);
+    for (int k = 0; k < kNumPresets; ++k) presetMenu->addEntry(table ? presetNameOf(table[k]).c_str() : "");
+    presetMenu->setCurrent(current);
+    frame->addView(presetMenu);
+  }
+  if (barBack) barBack->forget();
+
+  auto imageHeight = [](const CBitmap* b, int32_t images) { return std::floor(b->getHeight() / images); };
+  if (CBitmap* b = bitmap(kRockerPlace.bitmap)) {
+    presetRocker = new CPSRockerSwitch(moved(kRockerPlace.rect, dy), this, kRockerTag,
+                                       imageHeight(b, kRockerPlace.images), b, CPoint(0, 0),
+                                       CRockerSwitch::kHorizontal);
+    frame->addView(presetRocker);
+    b->forget();
+  }
+  for (const ButtonPlace& place : kButtonPlaces) {
+    CBitmap* b = bitmap(place.bitmap);
+    if (!b) continue;
+    const CRect r = moved(place.rect, dy);
+    const CCoord h = imageHeight(b, place.images);
+    CControl* control = nullptr;
+    switch (place.tag) {
+      case kLoadBankTag: control = loadBankButton = new CSaveLoadButton(r, this, place.tag, h, b); break;
+      case kSaveBankTag: control = saveBankButton = new CSaveLoadButton(r, this, place.tag, h, b); break;
+      case kLoadPresetTag: control = loadPresetButton = new CSaveLoadButton(r, this, place.tag, h, b); break;
+      case kSavePresetTag: control = savePresetButton = new CSaveLoadButton(r, this, place.tag, h, b); break;
+      case kDefaultBankTag:
+        control = defaultBankButton = new CPSKickButton(r, this, place.tag, h, b, CPoint(0, 0), true);
+        break;
+      case kDefaultPresetTag:
+        control = defaultPresetButton = new CPSKickButton(r, this, place.tag, h, b, CPoint(0, 0), true);
+        break;
+      case kRecallMemoATag: control = recallMemoAButton = new CPSKickButton(r, this, place.tag, h, b); break;
+      case kStoreMemoATag: control = storeMemoAButton = new CPSKickButton(r, this, place.tag, h, b); break;
+      case kRecallMemoBTag: control = recallMemoBButton = new CPSKickButton(r, this, place.tag, h, b); break;
+      case kStoreMemoBTag: control = storeMemoBButton = new CPSKickButton(r, this, place.tag, h, b); break;
+      default: break;
+    }
+    if (control) frame->addView(control);
+    b->forget();
+  }
+}
+
+void CPresetSystemEditor::idle() {
+  CPresetSystemEffect* fx = presetEffect();
+  const Preset* table = fx ? fx->presetTable() : nullptr;
+  if (table && presetMenu && nameField && !nameField->isEditing()) {
+    const int32_t index = fx->getPresetIndex();
+    if (presetMenu->getCurrentIndex() != index || presetNameOf(table[index]) != nameField->getText())
+      showPresetNames();
+  }
+  AEffGUIEditor::idle();
+}
+
+void CPresetSystemEditor::presetNameChanged(const char* name) {
+  if (nameField) nameField->setText(name);
+  CPresetSystemEffect* fx = presetEffect();
+  if (presetMenu && fx) {
+    presetMenu->setCurrent(fx->getPresetIndex());
+    if (CMenuItem* item = presetMenu->getCurrent()) item->setTitle(name);
+    presetMenu->setDirty(true);
+  }
+}
+
+void CPresetSystemEditor::showPresetNames() {
+  CPresetSystemEffect* fx = presetEffect();
+  const Preset* table = fx ? fx->presetTable() : nullptr;
+  if (!table) return;
+  if (presetMenu) {
+    for (int k = 0; k < kNumPresets; ++k)
+      if (CMenuItem* item = presetMenu->getEntry(k)) item->setTitle(presetNameOf(table[k]).c_str());
+    presetMenu->setCurrent(fx->getPresetIndex());
+    presetMenu->setDirty(true);
+  }
+  if (nameField) nameField->setText(presetNameOf(table[fx->getPresetIndex()]).c_str());
+}
+
+void CPresetSystemEditor::valueChanged(CControl* control) {
+  CPresetSystemEffect* fx = presetEffect();
+  if (control == nullptr || fx == nullptr) return;
+  const float value = control->getValue();
+  Preset* table = fx->presetTable();
+  const int32_t index = fx->getPresetIndex();
+  switch (control->getTag()) {
+    case kNameTag: {
+      auto* field = dynamic_cast<CTextEdit*>(control);
+      if (!field) return;
+      // Cut to what a preset name holds, without splitting a character.
+      std::string name = field->getText();
+      if (name.size() > static_cast<size_t>(kPresetNameSize)) {
+        size_t cut = kPresetNameSize;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xc0) == 0x80) --cut;
+        name.resize(cut);
+      }
+      field->setText(name.c_str());
+      if (presetMenu) {
+        presetMenu->setCurrent(index);
+        if (CMenuItem* item = presetMenu->getCurrent()) item->setTitle(name.c_str());
+      }
+      fx->renamePreset(name.c_str());
+      break;
+    }
+    case kRockerTag: {
+      if (value == 0.0f || !table) return;
+      const int32_t next = value > 0.0f ? std::min(index + 1, kNumPresets - 1) : std::max(index - 1, 0);
+      if (presetMenu) presetMenu->setCurrent(next);
+      const std::string name = presetNameOf(table[next]);
+      if (nameField) nameField->setText(name.c_str());
+      fx->selectPreset(next);
+      fx->renamePreset(name.c_str());
+      break;
+    }
+    case kLoadBankTag: loadBankFile(value == 0.5f); break;
+    case kSaveBankTag: saveBankFile(); break;
+    case kLoadPresetTag: loadPresetFile(value == 0.5f); break;
+    case kSavePresetTag: savePresetFile(); break;
+    case kMenuTag: {
+      auto* menu = dynamic_cast<COptionMenu*>(control);
+      if (!menu) return;
+      const float chosen = value + 0.5f;
+      if (!(chosen >= 0.0f && chosen < kNumPresets)) return;
+      const auto next = static_cast<int32_t>(chosen);
+      menu->setCurrent(next);
+      CMenuItem* item = menu->getEntry(next);
+      const std::string title = item ? item->getTitle() : "";
+      fx->selectPreset(next);
+      fx->renamePreset(title.c_str());
+      if (nameField) nameField->setText(title.c_str());
+      break;
+    }
+    case kDefaultBankTag:
+      if (value < 0.75f) clearDefaultBank();
+      else storeDefaultBank();
+      break;
+    case kDefaultPresetTag:
+      if (value < 0.75f) clearDefaultPreset();
+      else storeDefaultPreset();
+      break;
+    case kStoreMemoATag: storeMemo(Memo::A); break;
+    case kStoreMemoBTag: storeMemo(Memo::B); break;
+    case kRecallMemoATag: recallMemo(Memo::A); break;
+    case kRecallMemoBTag: recallMemo(Memo::B); break;
+    default: break;
   }
 }
 

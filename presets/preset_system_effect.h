@@ -65,10 +65,10 @@ class CPresetSystemEffect : public AudioEffectX {
   // For the editor side (preset files, bank files, registry defaults).
   Preset* presetTable() { return presets; }
 
-  // Takes ownership of the editor object without telling the host of an
-  // editor window: effFlagsHasEditor comes only with setEditor, from an
-  // editor that can open one.
-  void attachEditor(AEffEditor* newEditor) { editor = newEditor; }
+  // Whether the record tells the host of an editor window. The editor object
+  // exists from construction on; only a product editor that can show a
+  // window turns this on, so hosts never open an empty one.
+  void offerEditorWindow(bool offered) { setFlag(vst::effFlagsHasEditor, offered); }
 
  protected:
   bool isLoadingPreset() const { return loadingPreset; }

@@ -144,7 +144,7 @@ TEST_F(DispatcherTest, FixedAnswers) {
       {"editor idle", vst::effEditIdle, 0, 0, 0},
       {"editor key down", vst::effEditKeyDown, 65, 300, 0},
       {"editor key up", vst::effEditKeyUp, 65, 300, 0},
-      {"knob mode", vst::effSetEditKnobMode, 0, 2, 0},
+      {"knob mode, kept for the editor window", vst::effSetEditKnobMode, 0, 2, 1},
       {"unknown 9", 9, 0, 0, 0},
       {"unknown 30", 30, 0, 0, 0},
       {"unknown 80", 80, 0, 0, 0},
